@@ -1,0 +1,65 @@
+#include "format/messages.h"
+
+namespace tarvik::msg {
+
+namespace {
+std::string join(std::initializer_list<std::string_view> parts) {
+  std::string s;
+  for (auto p : parts) s += p;
+  return s;
+}
+}  // namespace
+
+std::string crc_error_whole(std::string_view file, std::string_view reason) {
+  return join({"Подсчет CRC файла [", file, "] даёт oшибку: [", reason, "]"});
+}
+
+std::string crc_error_body(std::string_view file, std::string_view reason) {
+  return join({"Подсчет CRC файла [", file, "] дает oшибку: [", reason, "]"});
+}
+
+std::string next_volume_missing(std::string_view full_path) {
+  return join({"Следующий том архива ", full_path, " не найден!"});
+}
+
+std::string cannot_read(std::string_view file, std::string_view reason) {
+  return join({"Не удалось прочитать файл ", file, ": ", reason});
+}
+
+std::string cannot_write(std::string_view file, std::string_view reason) {
+  return join({"Не удалось записать файл ", file, ": ", reason});
+}
+
+std::string stub_missing(std::string_view file, std::string_view reason) {
+  return join({"Нет заготовки самораскрывающегося архива ", file, ": ", reason});
+}
+
+std::string name_not_in_code_page(std::string_view name) {
+  return join({"Имя ", name,
+               " нельзя записать в архив: в нём есть знаки, которых нет в кодовой странице "
+               "Windows"});
+}
+
+std::string path_too_long(std::string_view path) {
+  return join({"Путь ", path, " слишком длинный для архива (больше 999 знаков)"});
+}
+
+std::string damaged_archive(std::string_view volume, std::string_view reason) {
+  return join({"Архив поврежден! Том ", volume, ": ", reason});
+}
+
+std::string damaged_entry(std::string_view entry, std::string_view reason) {
+  return join({"Архив поврежден! Запись ", entry, ": ", reason});
+}
+
+std::string unsafe_entry(std::string_view entry) {
+  return join({"Запись ", entry,
+               " не извлечена: её путь ведёт за пределы папки распаковки или называет "
+               "устройство"});
+}
+
+std::string cannot_create_journal(std::string_view file, std::string_view reason) {
+  return join({"Не удалось создать журнал отката ", file, ": ", reason});
+}
+
+}  // namespace tarvik::msg

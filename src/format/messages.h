@@ -1,0 +1,65 @@
+// The system's message texts, in one table that every front end shows (UTF-8). The fixed
+// texts are byte for byte the program's own; "\n\r" is line feed then carriage return, and
+// the "o" of "oшибку" in the checksum texts is the Latin letter.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tarvik::msg {
+
+// Packing.
+inline constexpr std::string_view kNoArchiveName = "Не задано имя нового архива!";
+inline constexpr std::string_view kArchiveExists = "Такой архив уже есть!";
+inline constexpr std::string_view kOpenDrive = "Зайдите на диск и пометьте элементы для сжатия!";
+inline constexpr std::string_view kNoVolumeSize = "Не указан размер тома!";
+inline constexpr std::string_view kNothingSelected = "Не выбран ни один элемент для архивирования!";
+inline constexpr std::string_view kTooManyVolumes =
+    "Большое число томов! Томов больше 999 не предусмотрено!";
+
+// Checksums and version.
+inline constexpr std::string_view kChecksumError = "Архив поврежден! Ошибка контрольной суммы.";
+inline constexpr std::string_view kWrongVersion =
+    "Неподходящия служебная информация.\n\rЭто не KZV формат, другая версия или не первый том "
+    "архива!";
+// FileCRC32 writes "даёт", FileCRC32_8 "дает".
+std::string crc_error_whole(std::string_view file, std::string_view reason);
+std::string crc_error_body(std::string_view file, std::string_view reason);
+
+// Passwords.
+inline constexpr std::string_view kPasswordQuestion = "Введите пароль распаковки";
+inline constexpr std::string_view kWrongPassword = "Неверный пароль для распаковки!";
+inline constexpr std::string_view kWrongFormat =
+    "Неверный формат архива. \n\rВозможно это не KZV архив или не первый том.";
+inline constexpr std::string_view kSelfExtractingQuestion = "Введите пароль";
+inline constexpr std::string_view kSelfExtractingWrongPassword = "Неверный пароль!";
+
+// Extraction.
+inline constexpr std::string_view kNoArchiveChosen = "Не выбран архив для распаковки!";
+inline constexpr std::string_view kNotFirstVolume = "Это не KZV формат или не первый том архива";
+inline constexpr std::string_view kNotFirstVolumeSelfExtracting =
+    "Это не KZV архив или не первый том архива";
+std::string next_volume_missing(std::string_view full_path);  // "Следующий том архива ... не найден!"
+inline constexpr std::string_view kExtractionDone = "Извлечение выполнено!";
+
+// Progress dialog captions.
+inline constexpr std::string_view kPackingCaption = "Упаковка: ";
+inline constexpr std::string_view kUnpackingCaption = "Распаковка: ";
+inline constexpr std::string_view kRollbackCaption = "Запущен откат. Подождите...";
+
+// Listing.
+inline constexpr std::string_view kFileType = "Файл";
+inline constexpr std::string_view kFolderType = "Папка";
+
+// Our own texts for failures the fixed texts do not cover; each names the file and the reason.
+std::string cannot_read(std::string_view file, std::string_view reason);
+std::string cannot_write(std::string_view file, std::string_view reason);
+std::string stub_missing(std::string_view file, std::string_view reason);
+std::string name_not_in_code_page(std::string_view name);
+std::string path_too_long(std::string_view path);
+std::string damaged_archive(std::string_view volume, std::string_view reason);
+std::string damaged_entry(std::string_view entry, std::string_view reason);
+std::string unsafe_entry(std::string_view entry);
+std::string cannot_create_journal(std::string_view file, std::string_view reason);
+
+}  // namespace tarvik::msg

@@ -1,0 +1,115 @@
+#include "pack/checksums.h"
+
+#include <vector>
+
+#include "format/crc.h"
+#include "format/fields.h"
+#include "format/layout.h"
+#include "format/messages.h"
+#include "format/records.h"
+#include "platform/error.h"
+#include "platform/file.h"
+
+namespace tarvik {
+
+namespace {
+constexpr std::size_t kCrcBlock = 32768;
+
+// Reads exactly n bytes unless the file ends first; returns how many were read.
+std::size_t read_full(File& file, char* buffer, std::size_t n) {
+  std::size_t got = 0;
+  while (got < n) {
+    std::size_t r = file.read(buffer + got, n - got);
+    if (r == 0) break;
+    got += r;
+  }
+  return got;
+}
+
+struct CrcResult {
+  std::uint32_t crc = 0;
+  bool ok = false;
+};
+
+// Feeds the file to the CRC, leaving out its last `keep_out` bytes, which are never read:
+// reads of kCrcBlock bytes while more than that remains, then one read of the rest. On an
+// error shows `message` and gives the CRC as far as it got.
+CrcResult file_crc(const std::string& path, std::uint64_t keep_out, Ui& ui,
+                   std::string (*message)(std::string_view, std::string_view)) {
+  format::Crc32 crc;
+  try {
+    File file(path, File::Mode::Read);
+    std::uint64_t size = file.size();
+    if (size < keep_out) throw format::FormatError("файл короче контрольной суммы");
+    std::uint64_t left = size - keep_out;
+    std::vector<char> block(kCrcBlock);
+    while (left > 0) {
+      std::size_t n = left > kCrcBlock ? kCrcBlock : static_cast<std::size_t>(left);
+      std::size_t got = read_full(file, block.data(), n);
+      crc.update(block.data(), got);
+      if (got < n) throw format::FormatError("файл укоротился при чтении");
+      left -= got;
+    }
+    return {crc.value(), true};
+  } catch (const OsError& e) {
+    ui.show_message(message(path, e.reason()));
+  } catch (const format::FormatError& e) {
+    ui.show_message(message(path, e.what()));
+  }
+  return {crc.value(), false};
+}
+}  // namespace
+
+std::uint32_t FileCRC32(const std::string& path, Ui& ui) {
+  return file_crc(path, 0, ui, &msg::crc_error_whole).crc;
+}
+
+std::uint32_t FileCRC32_8(const std::string& path, Ui& ui) {
+  return file_crc(path, format::kChecksumWidth, ui, &msg::crc_error_body).crc;
+}
+
+void WriteCRC(const std::string& path, Ui& ui) {
+  std::string text = format::crc_text(FileCRC32(path, ui));
+  File file(path, File::Mode::ReadWrite);
+  file.seek(file.size());
+  file.write(text);
+  file.close();
+}
+
+bool ReadCRC(ByteSource& volume, const std::string& expected, Ui& ui) {
+  std::string stored;
+  if (volume.size() >= format::kChecksumWidth) {
+    stored.resize(format::kChecksumWidth);
+    volume.seek(volume.size() - format::kChecksumWidth);
+    std::size_t got = 0;
+    while (got < stored.size()) {
+      std::size_t r = volume.read(stored.data() + got, stored.size() - got);
+      if (r == 0) break;
+      got += r;
+    }
+    stored.resize(got);
+  }
+  if (format::field_text(stored) == expected && !expected.empty()) return true;
+  ui.show_message(msg::kChecksumError);
+  return false;
+}
+
+bool ReadVersion(const std::string& version_text, Ui& ui) {
+  if (format::version_ok(version_text)) return true;
+  ui.show_message(msg::kWrongVersion);
+  return false;
+}
+
+bool volume_checksum_ok(const std::string& path, Ui& ui) {
+  auto body = file_crc(path, format::kChecksumWidth, ui, &msg::crc_error_body);
+  if (!body.ok) return false;  // the reason has been shown
+  try {
+    File volume(path, File::Mode::Read);
+    return ReadCRC(volume, format::crc_text(body.crc), ui);
+  } catch (const OsError& e) {
+    ui.show_message(msg::cannot_read(path, e.reason()));
+    return false;
+  }
+}
+
+}  // namespace tarvik

@@ -1,0 +1,36 @@
+// The packing driver: turns the selection of the shown folder into a new archive.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ops/operation.h"
+
+namespace tarvik {
+
+// The seam the main window's file list fills: the shown folder and its selected entries.
+struct Selection {
+  std::string shown_folder;        // Windows path text, no trailing "\" unless a drive root
+  std::vector<std::string> items;  // names of the selected entries, in list order
+};
+
+// The packing options as the main window holds them.
+struct PackOptions {
+  std::string archive_name = "arhiv";  // Edit1
+  std::string password;                // MaskEdit1; blank for none
+  bool multi_volume = false;           // CheckBox2
+  std::string volume_size_kb;          // MaskEdit2 (text; blank when not given)
+  bool self_extracting = false;        // CheckBox1
+  std::string program_folder;          // where "Tarvik.sfx" lies
+};
+
+// Packs the selection. Validation failures show their message and write nothing; a failure
+// after the first volume exists shows its message, sets the abort flag so that the runner
+// rolls everything back, and returns Failed.
+Outcome UpakAll(const Selection& selection, const PackOptions& options, Operation& op);
+
+// Total size in bytes of the selected files and of all files below the selected folders.
+std::uint64_t SumSize(const Selection& selection);
+
+}  // namespace tarvik

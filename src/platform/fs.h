@@ -1,0 +1,72 @@
+// The file system as the archiver sees it: Windows paths (UTF-8 text, "\" separators, a drive
+// letter), attribute words and local last-write times. On Linux the root "/" is the drive
+// "Z:\" (the convention Wine uses), so /home/u/Work is Z:\home\u\Work.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvik::fs {
+
+// Windows attribute bits that the archive keeps.
+inline constexpr std::uint32_t kReadOnly = 1;
+inline constexpr std::uint32_t kHidden = 2;
+inline constexpr std::uint32_t kSystem = 4;
+inline constexpr std::uint32_t kDirectory = 16;
+inline constexpr std::uint32_t kArchive = 32;
+
+// Windows path text to the native path; nullopt when it names nothing this system can reach
+// (on Linux: a drive other than Z:).
+std::optional<std::filesystem::path> to_native(std::string_view win_path);
+// Native path to Windows path text (absolute native paths give absolute Windows paths).
+std::string from_native(const std::filesystem::path& native);
+
+std::string current_directory();
+void set_current_directory(const std::string& win_path);  // throws OsError
+
+bool exists(const std::string& win_path);  // file or folder
+bool is_directory(const std::string& win_path);
+bool is_file(const std::string& win_path);
+std::uint64_t file_size(const std::string& win_path);  // throws OsError
+
+// Creates one folder level; throws OsError.
+void create_directory(const std::string& win_path);
+// Remove an empty folder / a file; false when it failed (missing, not empty, denied).
+bool remove_directory(const std::string& win_path) noexcept;
+bool remove_file(const std::string& win_path) noexcept;
+// Renames, replacing an existing target (even a read-only one); throws OsError.
+void rename_replace(const std::string& from, const std::string& to);
+
+struct DirEntry {
+  std::string name;  // without folder
+  std::uint32_t attributes = 0;
+  std::uint64_t size = 0;  // for files
+  bool is_directory = false;
+  // A folder reached through a symbolic link or junction: never descended into.
+  bool is_linked_directory = false;
+};
+// Every entry of the folder but "." and "..", hidden and system ones included, in the order
+// the file system returns them. A link to a file is reported as the file it points to.
+std::vector<DirEntry> list_directory(const std::string& win_path);  // throws OsError
+
+// Attribute word of a file or folder (on Linux derived: 16 folder, 32 file, 1 when the owner
+// cannot write, 2 for dot-names). throws OsError.
+std::uint32_t attributes(const std::string& win_path);
+// Applies the word as far as the system can (on Linux: read-only only). throws OsError.
+void set_attributes(const std::string& win_path, std::uint32_t attributes);
+
+struct LocalTime {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  friend bool operator==(const LocalTime&, const LocalTime&) = default;
+};
+LocalTime last_write_time(const std::string& win_path);  // throws OsError
+void set_last_write_time(const std::string& win_path, const LocalTime& time);  // throws OsError
+
+// Full Windows path of the running executable.
+std::string own_executable_path();
+
+}  // namespace tarvik::fs

@@ -1,0 +1,56 @@
+// Byte streams: the abstract source and sink that the volume format reads and writes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tarvik {
+
+// A readable, seekable run of bytes (a volume file, the own executable, a memory buffer).
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  // Reads up to n bytes; returns how many were read (0 only at the end).
+  virtual std::size_t read(void* buffer, std::size_t n) = 0;
+  virtual void seek(std::uint64_t offset) = 0;
+  virtual std::uint64_t tell() const = 0;
+  virtual std::uint64_t size() const = 0;
+};
+
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  // Writes all n bytes or throws.
+  virtual void write(const void* data, std::size_t n) = 0;
+  void write(std::string_view bytes) { write(bytes.data(), bytes.size()); }
+};
+
+// A source over bytes held in memory (tests, small fixtures).
+class MemorySource final : public ByteSource {
+ public:
+  explicit MemorySource(std::string bytes) : bytes_(std::move(bytes)) {}
+  std::size_t read(void* buffer, std::size_t n) override;
+  void seek(std::uint64_t offset) override { pos_ = offset; }
+  std::uint64_t tell() const override { return pos_; }
+  std::uint64_t size() const override { return bytes_.size(); }
+
+ private:
+  std::string bytes_;
+  std::uint64_t pos_ = 0;
+};
+
+class MemorySink final : public ByteSink {
+ public:
+  using ByteSink::write;
+  void write(const void* data, std::size_t n) override {
+    bytes_.append(static_cast<const char*>(data), n);
+  }
+  const std::string& bytes() const { return bytes_; }
+
+ private:
+  std::string bytes_;
+};
+
+}  // namespace tarvik

@@ -1,0 +1,43 @@
+// The seam through which operations talk to the user: messages, the one-line question, the
+// progress dialog's two labels and bar, and pump() that serves pending work and reports Abort.
+// All text is UTF-8.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tarvik {
+
+class Ui {
+ public:
+  virtual ~Ui() = default;
+  // A message box with one of the system's texts.
+  virtual void show_message(std::string_view text) = 0;
+  // A one-line input box; nullopt when cancelled.
+  virtual std::optional<std::string> ask(std::string_view title, std::string_view prompt) = 0;
+  // The progress dialog: Label2 (operation), Label1 (current item), the bar.
+  virtual void set_caption(std::string_view text) = 0;
+  virtual void set_item(std::string_view text) = 0;
+  virtual void set_progress_max(std::uint64_t max) = 0;
+  virtual void set_progress(std::uint64_t position) = 0;
+  virtual void advance(std::uint64_t bytes) = 0;
+  // Serves pending work (repaints, button presses); true once Abort was asked.
+  virtual bool pump() = 0;
+};
+
+// A Ui that shows nothing and never aborts.
+class SilentUi : public Ui {
+ public:
+  void show_message(std::string_view) override {}
+  std::optional<std::string> ask(std::string_view, std::string_view) override { return std::nullopt; }
+  void set_caption(std::string_view) override {}
+  void set_item(std::string_view) override {}
+  void set_progress_max(std::uint64_t) override {}
+  void set_progress(std::uint64_t) override {}
+  void advance(std::uint64_t) override {}
+  bool pump() override { return false; }
+};
+
+}  // namespace tarvik

@@ -1,0 +1,72 @@
+// Shared helpers of the test programs: a scripted Ui that records what it was shown, and a
+// temporary folder per test.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/ui.h"
+
+namespace tarvik::test {
+
+// Records messages and questions; answers questions from a script (nullopt = Cancel);
+// reports Abort from the `abort_after_pumps`-th pump on.
+class RecordingUi : public Ui {
+ public:
+  std::vector<std::string> messages;
+  std::vector<std::string> questions;  // titles asked
+  std::vector<std::string> captions;
+  std::vector<std::string> items;
+  std::deque<std::optional<std::string>> answers;
+  std::optional<std::uint64_t> abort_after_pumps;
+  std::uint64_t pumps = 0;
+  std::uint64_t progress = 0;
+  std::uint64_t progress_max = 0;
+
+  void show_message(std::string_view text) override { messages.emplace_back(text); }
+  std::optional<std::string> ask(std::string_view title, std::string_view) override {
+    questions.emplace_back(title);
+    if (answers.empty()) return std::nullopt;
+    auto a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  void set_caption(std::string_view t) override { captions.emplace_back(t); }
+  void set_item(std::string_view t) override { items.emplace_back(t); }
+  void set_progress_max(std::uint64_t m) override { progress_max = m; }
+  void set_progress(std::uint64_t p) override { progress = p; }
+  void advance(std::uint64_t b) override { progress += b; }
+  bool pump() override {
+    ++pumps;
+    return abort_after_pumps && pumps >= *abort_after_pumps;
+  }
+};
+
+// A fresh folder under the system's temporary folder, removed with everything in it
+// (read-only files included) when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& native() const { return native_; }
+  // The folder as Windows path text (UTF-8), no trailing "\".
+  std::string win() const;
+  // Windows path text of a name below the folder ("a\b.txt").
+  std::string win(const std::string& relative) const;
+
+ private:
+  std::filesystem::path native_;
+};
+
+// Writes bytes to a native path, creating parent folders.
+void write_file(const std::filesystem::path& path, const std::string& bytes);
+std::string read_file(const std::filesystem::path& path);
+
+}  // namespace tarvik::test
