@@ -62,4 +62,13 @@ std::string cannot_create_journal(std::string_view file, std::string_view reason
   return join({"Не удалось создать журнал отката ", file, ": ", reason});
 }
 
+std::string bad_volume_size(std::string_view text) {
+  return join({"Размер тома задан неверно: ", text, " (нужно целое число килобайтов)"});
+}
+
+std::string bad_archive_name(std::string_view name) {
+  return join({"Недопустимое имя архива: ", name,
+               " (не больше 20 знаков, без \\ / : * ? \" < > |)"});
+}
+
 }  // namespace tarvik::msg

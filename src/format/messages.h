@@ -61,5 +61,7 @@ std::string damaged_archive(std::string_view volume, std::string_view reason);
 std::string damaged_entry(std::string_view entry, std::string_view reason);
 std::string unsafe_entry(std::string_view entry);
 std::string cannot_create_journal(std::string_view file, std::string_view reason);
+std::string bad_volume_size(std::string_view text);
+std::string bad_archive_name(std::string_view name);
 
 }  // namespace tarvik::msg

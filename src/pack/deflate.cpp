@@ -1,0 +1,108 @@
+#include "pack/deflate.h"
+
+#include <zlib.h>
+
+#include "format/layout.h"
+#include "format/messages.h"
+#include "format/records.h"
+#include "platform/error.h"
+#include "platform/fs.h"
+
+namespace tarvik {
+
+namespace {
+constexpr std::size_t kReadBlock = 64 * 1024;
+constexpr std::size_t kDeflateOut = 64 * 1024;
+}  // namespace
+
+SpillBuffer::SpillBuffer(std::string spill_path, std::size_t memory_limit)
+    : spill_path_(std::move(spill_path)), memory_limit_(memory_limit) {}
+
+SpillBuffer::~SpillBuffer() {
+  if (spill_) {
+    spill_.reset();
+    fs::remove_file(spill_path_);
+  }
+}
+
+void SpillBuffer::clear() {
+  memory_.clear();
+  spilled_ = 0;
+  size_ = 0;
+  if (spill_) spill_->seek(0);
+}
+
+void SpillBuffer::append(const char* data, std::size_t n) {
+  size_ += n;
+  std::size_t to_memory = std::min(n, memory_limit_ - std::min(memory_limit_, memory_.size()));
+  if (spilled_ == 0 && to_memory > 0) {
+    memory_.insert(memory_.end(), data, data + to_memory);
+    data += to_memory;
+    n -= to_memory;
+  }
+  if (n == 0) return;
+  try {
+    if (!spill_) spill_.emplace(spill_path_, File::Mode::Create);
+    spill_->seek(spilled_);
+    spill_->write(data, n);
+    spilled_ += n;
+  } catch (const OsError& e) {
+    throw PackFailure(msg::cannot_write(spill_path_, e.reason()));
+  }
+}
+
+Deflater::Deflater() : stream_(std::make_unique<z_stream>()), in_(kReadBlock), out_(kDeflateOut) {
+  if (deflateInit(stream_.get(), Z_DEFAULT_COMPRESSION) != Z_OK)
+    throw PackFailure("zlib: deflateInit");
+}
+
+Deflater::~Deflater() { deflateEnd(stream_.get()); }
+
+std::uint64_t Deflater::compress(File& source, SpillBuffer& out, Operation& op) {
+  z_stream& z = *stream_;
+  deflateReset(&z);
+  std::uint64_t total = 0;
+  int flush = Z_NO_FLUSH;
+  do {
+    std::size_t got;
+    try {
+      got = source.read(in_.data(), in_.size());
+    } catch (const OsError& e) {
+      throw PackFailure(msg::cannot_read(source.path(), e.reason()));
+    }
+    total += got;
+    flush = got == 0 ? Z_FINISH : Z_NO_FLUSH;
+    z.next_in = in_.data();
+    z.avail_in = static_cast<uInt>(got);
+    do {
+      z.next_out = out_.data();
+      z.avail_out = static_cast<uInt>(out_.size());
+      int rc = deflate(&z, flush);
+      if (rc == Z_STREAM_ERROR) throw PackFailure("zlib: deflate");
+      out.append(reinterpret_cast<const char*>(out_.data()), out_.size() - z.avail_out);
+    } while (z.avail_out == 0);
+    op.poll();
+  } while (flush != Z_FINISH);
+  return total;
+}
+
+bool DeflateFileToVolumes(const std::string& source_path, VolumeWriter& writer, Deflater& deflater,
+                          SpillBuffer& buffer, Operation& op) {
+  buffer.clear();
+  std::uint64_t size;
+  try {
+    File source(source_path, File::Mode::Read);
+    size = deflater.compress(source, buffer, op);
+  } catch (const OsError& e) {
+    throw PackFailure(msg::cannot_read(source_path, e.reason()));
+  }
+  writer.write_fields(format::size_fields(size, buffer.size()));
+  return buffer.for_each_chunk(format::kChunkSize, [&](const char* data, std::size_t n) {
+    if (!writer.write_chunk(data, n)) return false;
+    op.ui.advance(n);
+    op.poll();
+    return true;
+  });
+}
+
+}  // namespace tarvik

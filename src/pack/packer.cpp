@@ -1,0 +1,281 @@
+// UpakAll: validation, the first volume (with the self-extracting stub), the header, the walk
+// over the selection in list order, the tail and checksum of the last volume.
+#include "pack/packer.h"
+
+#include <algorithm>
+#include <map>
+#include <stdexcept>
+
+#include "format/fields.h"
+#include "format/layout.h"
+#include "format/messages.h"
+#include "format/names.h"
+#include "format/records.h"
+#include "format/time_text.h"
+#include "pack/deflate.h"
+#include "pack/password_check.h"
+#include "pack/volume_writer.h"
+#include "platform/codepage.h"
+#include "platform/error.h"
+#include "platform/fs.h"
+
+namespace tarvik {
+
+namespace {
+
+constexpr std::size_t kSpillMemory = 4 * 1024 * 1024;
+constexpr std::string_view kSpillSuffix = ".tzs";
+constexpr std::string_view kForbiddenNameChars = "\\/:*?\"<>|";
+
+std::size_t utf8_length(std::string_view text) {
+  return static_cast<std::size_t>(std::count_if(
+      text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+std::string archive_bytes(const std::string& path) {
+  auto bytes = codepage::to_archive(path);
+  if (!bytes) throw PackFailure(msg::name_not_in_code_page(path));
+  if (bytes->size() > format::kMaxPathBytes) throw PackFailure(msg::path_too_long(path));
+  return *bytes;
+}
+
+// One packing run: the writer, the compressor and the walk.
+class Packer {
+ public:
+  Packer(const Selection& selection, const PackOptions& options, VolumeWriter& writer,
+         Operation& op)
+      : selection_(selection),
+        own_name_(std::string(format::trim(options.archive_name)) + std::string(format::kArchiveExtension)),
+        writer_(writer),
+        op_(op),
+        buffer_(writer.first_volume_name() + std::string(kSpillSuffix), kSpillMemory) {}
+
+  void walk() {
+    std::map<std::string, fs::DirEntry> listed;
+    try {
+      for (auto& entry : fs::list_directory(selection_.shown_folder)) listed[entry.name] = entry;
+    } catch (const OsError& e) {
+      throw PackFailure(msg::cannot_read(selection_.shown_folder, e.reason()));
+    }
+    for (const auto& raw_item : selection_.items) {
+      std::string item(format::trim(raw_item));
+      std::string path = format::join_path(selection_.shown_folder, item);
+      auto found = listed.find(item);
+      if (found == listed.end()) {
+        try {
+          fs::attributes(path);  // gives the system's reason
+        } catch (const OsError& e) {
+          throw PackFailure(msg::cannot_read(path, e.reason()));
+        }
+        throw PackFailure(msg::cannot_read(path, "нет в папке"));
+      }
+      const fs::DirEntry& entry = found->second;
+      if (entry.is_directory) {
+        if (entry.is_linked_directory) continue;  // never descend through a link
+        bool is_drive = item.size() > 1 && item[1] == ':';
+        if (!is_drive) CreateArhivDir(selection_.shown_folder, item, entry.attributes);
+        ScanDir(path);
+      } else if (!is_own_file(item, path)) {
+        CreateArhivFile(selection_.shown_folder, item, entry.attributes);
+      }
+      if (op_.abort || stopped_) return;
+    }
+  }
+
+  bool stopped() const { return stopped_; }
+
+ private:
+  bool is_own_file(const std::string& name, const std::string& path) const {
+    if (name == own_name_) return true;
+    const auto& volumes = writer_.volume_names();
+    return std::find(volumes.begin(), volumes.end(), path) != volumes.end();
+  }
+
+  // Records of everything below `folder`: a nested folder's record after its contents.
+  void ScanDir(const std::string& folder) {
+    std::vector<fs::DirEntry> entries;
+    try {
+      entries = fs::list_directory(folder);
+    } catch (const OsError& e) {
+      throw PackFailure(msg::cannot_read(folder, e.reason()));
+    }
+    for (const auto& entry : entries) {
+      std::string path = format::join_path(folder, entry.name);
+      if (entry.is_directory) {
+        if (entry.is_linked_directory) continue;
+        ScanDir(path);
+        if (op_.abort || stopped_) return;
+        CreateArhivDir(folder, entry.name, entry.attributes);
+      } else if (!is_own_file(entry.name, path)) {
+        CreateArhivFile(folder, entry.name, entry.attributes);
+        if (op_.abort || stopped_) return;
+      }
+    }
+  }
+
+  void CreateArhivDir(const std::string& folder, const std::string& name,
+                      std::uint32_t attributes) {
+    writer_.write_fields(
+        format::folder_record(archive_bytes(format::join_path(folder, name)), attributes));
+  }
+
+  void CreateArhivFile(const std::string& folder, const std::string& name,
+                       std::uint32_t attributes) {
+    std::string path = format::join_path(folder, name);
+    std::string bytes = archive_bytes(path);
+    fs::LocalTime time;
+    try {
+      time = fs::last_write_time(path);
+    } catch (const OsError& e) {
+      throw PackFailure(msg::cannot_read(path, e.reason()));
+    }
+    writer_.write_fields(format::file_record_head(bytes, attributes, format::time_text(time)));
+    if (op_.abort) return;  // the record stays without data; the run is rolled back
+    if (!DeflateFileToVolumes(path, writer_, deflater_, buffer_, op_)) {
+      stopped_ = true;  // the 999-volume limit
+      return;
+    }
+    op_.ui.set_item(name);
+    op_.poll();
+  }
+
+  const Selection& selection_;
+  std::string own_name_;
+  VolumeWriter& writer_;
+  Operation& op_;
+  Deflater deflater_;
+  SpillBuffer buffer_;
+  bool stopped_ = false;
+};
+
+// The four checks of the window, in their order, then ours; true when packing may start.
+bool validate(const Selection& selection, const PackOptions& options, Ui& ui,
+              std::optional<std::uint64_t>& limit) {
+  std::string name(format::trim(options.archive_name));
+  if (name.empty()) {
+    ui.show_message(msg::kNoArchiveName);
+    return false;
+  }
+  if (fs::exists(format::join_path(selection.shown_folder, name + std::string(format::kArchiveExtension)))) {
+    ui.show_message(msg::kArchiveExists);
+    return false;
+  }
+  if (selection.shown_folder.find('\\') == std::string::npos) {
+    ui.show_message(msg::kOpenDrive);
+    return false;
+  }
+  std::string size_text(format::trim(options.volume_size_kb));
+  if (options.multi_volume && size_text.empty()) {
+    ui.show_message(msg::kNoVolumeSize);
+    return false;
+  }
+  if (utf8_length(name) > format::kMaxArchiveNameChars ||
+      name.find_first_of(kForbiddenNameChars) != std::string::npos) {
+    ui.show_message(msg::bad_archive_name(name));
+    return false;
+  }
+  if (options.multi_volume) {
+    auto kb = format::parse_decimal(size_text);
+    if (!kb || *kb > UINT64_MAX / format::kKilobyte) {
+      ui.show_message(msg::bad_volume_size(size_text));
+      return false;
+    }
+    limit = *kb * format::kKilobyte;
+  }
+  if (!codepage::to_archive(selection.shown_folder)) {
+    ui.show_message(msg::name_not_in_code_page(selection.shown_folder));
+    return false;
+  }
+  if (!codepage::to_archive(name)) {
+    ui.show_message(msg::name_not_in_code_page(name));
+    return false;
+  }
+  if (selection.items.empty()) {
+    ui.show_message(msg::kNothingSelected);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+Outcome UpakAll(const Selection& selection, const PackOptions& options, Operation& op) {
+  std::optional<std::uint64_t> limit;
+  if (!validate(selection, options, op.ui, limit)) return Outcome::Failed;
+  auto password_record = WritePs(options.password);
+  if (!password_record) {
+    op.ui.show_message(msg::name_not_in_code_page(options.password));
+    return Outcome::Failed;
+  }
+
+  VolumeWriter::Settings settings;
+  settings.target_folder = selection.shown_folder;
+  settings.archive_name = std::string(format::trim(options.archive_name));
+  settings.kind = {options.multi_volume, options.self_extracting};
+  settings.limit = limit;
+  settings.password_record = *password_record;
+
+  std::optional<VolumeWriter> writer;
+  try {
+    writer.emplace(settings, op);
+    if (options.self_extracting)
+      writer->copy_stub(format::join_path(options.program_folder, format::kStubFileName));
+    writer->write_fields(format::header_bytes(archive_bytes(selection.shown_folder)));
+    Packer packer(selection, options, *writer, op);
+    packer.walk();
+    if (packer.stopped()) {
+      op.abort = true;  // the finished volumes are removed like an aborted run's
+      return Outcome::Failed;
+    }
+    if (op.abort) {
+      writer->abandon();
+      return Outcome::Aborted;
+    }
+    writer->finish();
+    return Outcome::Done;
+  } catch (const PackFailure& e) {
+    op.ui.show_message(e.what());
+  } catch (const std::invalid_argument& e) {  // a volume name the journal cannot hold
+    op.ui.show_message(e.what());
+  } catch (const OsError& e) {
+    op.ui.show_message(msg::cannot_write(e.path(), e.reason()));
+  }
+  if (writer) writer->abandon();
+  op.abort = true;  // nothing half-made stays: the rollback removes every volume
+  return Outcome::Failed;
+}
+
+namespace {
+std::uint64_t ScanDirSize(const std::string& folder) {
+  std::uint64_t total = 0;
+  try {
+    for (const auto& entry : fs::list_directory(folder)) {
+      if (entry.is_linked_directory) continue;
+      if (entry.is_directory)
+        total += ScanDirSize(format::join_path(folder, entry.name));
+      else
+        total += entry.size;
+    }
+  } catch (const OsError&) {
+    // An unreadable folder adds nothing; packing will name it.
+  }
+  return total;
+}
+}  // namespace
+
+std::uint64_t SumSize(const Selection& selection) {
+  std::uint64_t total = 0;
+  for (const auto& item : selection.items) {
+    std::string path = format::join_path(selection.shown_folder, std::string(format::trim(item)));
+    try {
+      if (fs::is_directory(path))
+        total += ScanDirSize(path);
+      else if (fs::is_file(path))
+        total += fs::file_size(path);
+    } catch (const OsError&) {
+    }
+  }
+  return total;
+}
+
+}  // namespace tarvik
