@@ -1,0 +1,322 @@
+#include "cli/commands.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+
+#include "browse/listing.h"
+#include "cli/help.h"
+#include "cli/terminal_ui.h"
+#include "format/layout.h"
+#include "format/messages.h"
+#include "format/names.h"
+#include "ops/runner.h"
+#include "pack/packer.h"
+#include "pack/password_check.h"
+#include "platform/console.h"
+#include "platform/error.h"
+#include "platform/file.h"
+#include "platform/fs.h"
+#include "unpack/extract.h"
+
+namespace tarvik::cli {
+
+namespace {
+
+// Options and operands of one command line.
+struct Args {
+  std::vector<std::string> operands;
+  std::map<std::string, std::string> values;  // -n NAME and the like
+  std::vector<std::string> flags;             // -s, -r
+  std::string error;
+
+  bool flag(const std::string& f) const {
+    return std::find(flags.begin(), flags.end(), f) != flags.end();
+  }
+  std::optional<std::string> value(const std::string& key) const {
+    auto it = values.find(key);
+    if (it == values.end()) return std::nullopt;
+    return it->second;
+  }
+};
+
+Args parse(const std::vector<std::string>& args, std::size_t from,
+           const std::vector<std::string>& with_value, const std::vector<std::string>& flags) {
+  Args parsed;
+  bool options = true;
+  for (std::size_t i = from; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (options && a == "--") {
+      options = false;
+    } else if (options && a.size() > 1 && a[0] == '-') {
+      if (std::find(with_value.begin(), with_value.end(), a) != with_value.end()) {
+        if (i + 1 >= args.size()) {
+          parsed.error = "после " + a + " нужно значение";
+          return parsed;
+        }
+        parsed.values[a] = args[++i];
+      } else if (std::find(flags.begin(), flags.end(), a) != flags.end()) {
+        parsed.flags.push_back(a);
+      } else {
+        parsed.error = "неизвестный ключ " + a;
+        return parsed;
+      }
+    } else {
+      parsed.operands.push_back(a);
+    }
+  }
+  return parsed;
+}
+
+int usage(const std::string& problem) {
+  console::write_err("tarvik: " + problem + "\nСправка: tarvik --help\n");
+  return kExitUsage;
+}
+
+int exit_status(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::Done:
+      return kExitOk;
+    case Outcome::Aborted:
+      return kExitAborted;
+    default:
+      return kExitFailed;
+  }
+}
+
+std::string program_folder() {
+  return std::string(format::folder_part(fs::own_executable_path()));
+}
+
+// "docs/sub", "\docs\sub" and "docs\sub" all name the level "\docs\sub"; "" and "\" the top.
+std::string normalize_level(std::string level) {
+  std::replace(level.begin(), level.end(), '/', '\\');
+  while (!level.empty() && level.back() == '\\') level.pop_back();
+  if (!level.empty() && level.front() != '\\') level.insert(level.begin(), '\\');
+  return level;
+}
+
+std::size_t code_points(std::string_view s) {
+  std::size_t n = 0;
+  for (char c : s) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return n;
+}
+
+void print_rows(const std::vector<browse::Row>& rows) {
+  std::vector<std::vector<std::string>> table = {
+      {"Название", "Тип", "Создан", "Полный, байтов", "Сжат, байтов"}};
+  for (const auto& r : rows)
+    table.push_back({r.name, std::string(r.type()), r.date, r.full_size, r.packed_size});
+  std::vector<std::size_t> width(5, 0);
+  for (const auto& line : table)
+    for (std::size_t c = 0; c < line.size(); ++c) width[c] = std::max(width[c], code_points(line[c]));
+  std::string out;
+  for (const auto& line : table) {
+    std::string text;
+    for (std::size_t c = 0; c < line.size(); ++c) {
+      bool numeric = c >= 3;
+      std::string pad(width[c] - code_points(line[c]), ' ');
+      text += numeric ? pad + line[c] : line[c] + (c + 1 < line.size() ? pad : "");
+      if (c + 1 < line.size()) text += "  ";
+    }
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    out += text + "\n";
+  }
+  console::write_out(out);
+}
+
+int pack(const std::vector<std::string>& argv) {
+  Args args = parse(argv, 1, {"-n", "-p", "-v"}, {"-s"});
+  if (!args.error.empty()) return usage(args.error);
+  if (args.operands.empty()) return usage("не указаны элементы для упаковки");
+  Selection selection;
+  for (const auto& item : args.operands) {
+    std::string path = console::absolute_path(item);
+    std::string folder(format::folder_part(path));
+    std::string name(format::file_name_part(path));
+    if (name.empty() || folder.empty()) return usage("нельзя упаковать " + item);
+    if (selection.shown_folder.empty()) selection.shown_folder = folder;
+    if (folder != selection.shown_folder)
+      return usage("все элементы должны лежать в одной папке: " + item);
+    selection.items.push_back(name);
+  }
+  PackOptions options;
+  options.archive_name = args.value("-n").value_or("arhiv");
+  options.password = args.value("-p").value_or("");
+  if (auto kb = args.value("-v")) {
+    options.multi_volume = true;
+    options.volume_size_kb = *kb;
+  }
+  options.self_extracting = args.flag("-s");
+  options.program_folder = program_folder();
+  if (code_points(options.password) > 12) return usage("пароль длиннее 12 символов");
+
+  TerminalUi ui;
+  ui.set_progress_max(SumSize(selection));
+  std::string first = format::volume_file_name(
+      selection.shown_folder, options.archive_name,
+      {options.multi_volume, options.self_extracting}, 1);
+  Outcome outcome = run_operation(
+      {OperationCode::PackRequest, options.program_folder,
+       std::string(format::file_name_part(first))},
+      ui, [&](Operation& op) { return UpakAll(selection, options, op); });
+  ui.clear_line();
+  if (outcome == Outcome::Done) console::write_out("Создан архив " + first + "\n");
+  return exit_status(outcome);
+}
+
+int unpack(const std::vector<std::string>& argv) {
+  Args args = parse(argv, 1, {"-C", "-p"}, {});
+  if (!args.error.empty()) return usage(args.error);
+  if (args.operands.size() != 1) return usage("укажите один архив");
+  std::string archive = console::absolute_path(args.operands[0]);
+  auto target_arg = args.value("-C");
+  std::string target =
+      target_arg ? console::absolute_path(*target_arg) : std::string(format::folder_part(archive));
+
+  TerminalUi ui(args.value("-p"));
+  if (!check_before_extract(archive, ui)) return kExitFailed;
+  try {
+    ui.set_progress_max(fs::file_size(archive));
+  } catch (const OsError&) {
+  }
+  OperationCode code =
+      target_arg ? OperationCode::UnpackToFolderRequest : OperationCode::UnpackFromWindow;
+  Outcome outcome = run_operation(
+      {code, program_folder(), std::string(format::file_name_part(archive))}, ui,
+      [&](Operation& op) {
+        if (!fs::is_directory(target)) {
+          try {
+            CreateAllDir(format::join_path(target, ""), op.journal);
+          } catch (const OsError& e) {
+            op.ui.show_message(msg::cannot_write(e.path(), e.reason()));
+            return Outcome::Failed;
+          }
+        }
+        return Raspakovka({archive, target}, op);
+      });
+  return exit_status(outcome);
+}
+
+int test(const std::vector<std::string>& argv) {
+  Args args = parse(argv, 1, {"-p"}, {});
+  if (!args.error.empty()) return usage(args.error);
+  if (args.operands.size() != 1) return usage("укажите один архив");
+  std::string archive = console::absolute_path(args.operands[0]);
+  TerminalUi ui(args.value("-p"));
+  if (!check_before_extract(archive, ui)) return kExitFailed;
+  Operation op{ui};
+  Outcome outcome = test_archive(archive, op);
+  ui.clear_line();
+  if (outcome == Outcome::Done) console::write_out("Ошибок не найдено: " + archive + "\n");
+  return exit_status(outcome);
+}
+
+// The password of volume 001, as the browser asks it before showing an archive.
+bool password_ok(const std::string& archive, Ui& ui) {
+  try {
+    File volume(archive, File::Mode::Read);
+    return ReadPassw(volume, ui);
+  } catch (const OsError& e) {
+    ui.show_message(msg::cannot_read(archive, e.reason()));
+    return false;
+  }
+}
+
+int list(const std::vector<std::string>& argv) {
+  Args args = parse(argv, 1, {"-p"}, {"-r"});
+  if (!args.error.empty()) return usage(args.error);
+  if (args.operands.empty() || args.operands.size() > 2) return usage("укажите архив и, если нужно, уровень");
+  std::string archive = console::absolute_path(args.operands[0]);
+  TerminalUi ui(args.value("-p"));
+  if (!password_ok(archive, ui)) return kExitFailed;
+  browse::Listing listing =
+      args.flag("-r") ? browse::list_tree(archive, ui)
+                      : browse::list_level(archive,
+                                           normalize_level(args.operands.size() > 1 ? args.operands[1] : ""),
+                                           ui);
+  print_rows(listing.rows);
+  return exit_status(listing.outcome);
+}
+
+int extract(const std::vector<std::string>& argv) {
+  Args args = parse(argv, 1, {"-C", "-p", "--level"}, {});
+  if (!args.error.empty()) return usage(args.error);
+  if (args.operands.size() < 2) return usage("укажите архив и записи для извлечения");
+  std::string archive = console::absolute_path(args.operands[0]);
+  std::string level = normalize_level(args.value("--level").value_or(""));
+  auto target_arg = args.value("-C");
+  std::string target =
+      target_arg ? console::absolute_path(*target_arg) : std::string(format::folder_part(archive));
+
+  TerminalUi ui(args.value("-p"));
+  if (!check_before_extract(archive, ui)) return kExitFailed;
+  browse::Listing listing = browse::list_level(archive, level, ui);
+  if (listing.outcome != Outcome::Done) return exit_status(listing.outcome);
+  std::vector<browse::Row> chosen;
+  for (std::size_t i = 1; i < args.operands.size(); ++i) {
+    std::string name = args.operands[i];
+    while (name.size() > 1 && (name.back() == '\\' || name.back() == '/')) name.pop_back();
+    auto row = std::find_if(listing.rows.begin(), listing.rows.end(),
+                            [&](const browse::Row& r) { return r.name == name; });
+    if (row == listing.rows.end()) {
+      ui.show_message("Нет записи " + name + " на уровне " + (level.empty() ? "\\" : level) +
+                      " архива " + archive);
+      return kExitFailed;
+    }
+    chosen.push_back(*row);
+  }
+  if (!fs::is_directory(target)) {
+    try {
+      CreateAllDir(format::join_path(target, ""), nullptr);
+    } catch (const OsError& e) {
+      ui.show_message(msg::cannot_write(e.path(), e.reason()));
+      return kExitFailed;
+    }
+  }
+  Outcome outcome = Outcome::Done;
+  for (const auto& row : chosen) {
+    ui.set_progress_max(fs::file_size(archive));
+    Outcome one = run_operation(
+        {OperationCode::ExtractChosen, program_folder(), std::string(format::file_name_part(archive))},
+        ui, [&](Operation& op) {
+          return Raspakovka2({archive, target, level, browse::chosen_entry(row)}, op);
+        });
+    if (one != Outcome::Done) outcome = one;
+    if (one == Outcome::EndProgram) break;
+  }
+  ui.clear_line();
+  if (outcome == Outcome::Done) ui.show_message(msg::kExtractionDone);
+  return exit_status(outcome);
+}
+
+}  // namespace
+
+int run(const std::vector<std::string>& args) {
+  if (args.empty()) return usage("не указана команда");
+  const std::string& command = args[0];
+  if (command == "--help" || command == "-h" || command == "help") {
+    console::write_out(kHelp);
+    return kExitOk;
+  }
+  if (command == "pack") return pack(args);
+  if (command == "unpack") return unpack(args);
+  if (command == "test") return test(args);
+  if (command == "list") return list(args);
+  if (command == "extract") return extract(args);
+  return usage("неизвестная команда " + command);
+}
+
+std::optional<int> run_self_extracting() {
+  std::string own = fs::own_executable_path();
+  if (!ends_in_volume_tail(own)) return std::nullopt;
+  TerminalUi ui;
+  if (!self_extract_password_ok(own, ui)) return kExitFailed;
+  Outcome outcome = run_operation(
+      {OperationCode::SelfExtract, std::string(format::folder_part(own)),
+       std::string(format::file_name_part(own))},
+      ui, [&](Operation& op) { return self_extract(own, op); });
+  return exit_status(outcome);
+}
+
+}  // namespace tarvik::cli

@@ -1,0 +1,21 @@
+// The console front end's commands: pack, unpack, test, list, extract, and the
+// self-extracting start. Each returns the process exit status.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarvik::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitAborted = 3;
+
+int run(const std::vector<std::string>& args);
+// When the running executable carries an archive (a self-extracting one), unpacks it into
+// its own folder and gives the exit status; otherwise nullopt.
+std::optional<int> run_self_extracting();
+
+}  // namespace tarvik::cli

@@ -1,0 +1,29 @@
+// The console a command-line front end runs in: arguments and output as UTF-8, a question
+// read without echo, Ctrl-C as a request to abort, and argument paths made absolute.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvik::console {
+
+// The program's arguments (without the program name) as UTF-8.
+std::vector<std::string> arguments(int argc, char** argv);
+void write_out(std::string_view utf8);
+void write_err(std::string_view utf8);
+bool stderr_is_terminal();
+int terminal_width();  // 80 when unknown
+// One line from the terminal (without echo when `hidden`), or from standard input when that is
+// not a terminal; nullopt at end of input or on Ctrl-C.
+std::optional<std::string> read_line(std::string_view prompt, bool hidden);
+// From now on Ctrl-C only sets the flag that interrupted() reports.
+void catch_interrupt();
+bool interrupted();
+// The absolute Windows path text of a path given on the command line (native form).
+std::string absolute_path(const std::string& argument);
+// Marks a file executable (self-extracting archives on Linux); nothing to do on Windows.
+void mark_executable(const std::string& win_path);
+
+}  // namespace tarvik::console

@@ -1,0 +1,115 @@
+#include "platform/console.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <atomic>
+
+#include "platform/codepage.h"
+
+namespace tarvik::console {
+
+namespace {
+std::atomic<bool> g_interrupted{false};
+
+BOOL WINAPI on_control(DWORD type) {
+  if (type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT) {
+    g_interrupted = true;
+    return TRUE;
+  }
+  return FALSE;
+}
+
+bool is_console(HANDLE h) {
+  DWORD mode;
+  return h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode) != 0;
+}
+
+void write_to(DWORD which, std::string_view utf8) {
+  HANDLE h = GetStdHandle(which);
+  if (h == INVALID_HANDLE_VALUE || h == nullptr) return;
+  if (is_console(h)) {
+    std::wstring wide = codepage::widen(utf8);
+    DWORD written;
+    WriteConsoleW(h, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    return;
+  }
+  // Redirected output is UTF-8.
+  DWORD written;
+  WriteFile(h, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+}
+}  // namespace
+
+std::vector<std::string> arguments(int, char**) {
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> args;
+  for (int i = 1; i < count; ++i) args.push_back(codepage::narrow(wide[i]));
+  LocalFree(wide);
+  return args;
+}
+
+void write_out(std::string_view utf8) { write_to(STD_OUTPUT_HANDLE, utf8); }
+void write_err(std::string_view utf8) { write_to(STD_ERROR_HANDLE, utf8); }
+bool stderr_is_terminal() { return is_console(GetStdHandle(STD_ERROR_HANDLE)); }
+
+int terminal_width() {
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info))
+    return info.srWindow.Right - info.srWindow.Left + 1;
+  return 80;
+}
+
+std::optional<std::string> read_line(std::string_view prompt, bool hidden) {
+  HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+  if (is_console(in)) {
+    write_err(prompt);
+    DWORD mode = 0;
+    GetConsoleMode(in, &mode);
+    if (hidden) SetConsoleMode(in, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+    std::wstring line;
+    wchar_t c;
+    DWORD n;
+    bool any = false;
+    while (ReadConsoleW(in, &c, 1, &n, nullptr) && n == 1) {
+      any = true;
+      if (c == L'\n') break;
+      if (c != L'\r') line += c;
+    }
+    SetConsoleMode(in, mode);
+    if (hidden) write_err("\n");
+    if (!any || g_interrupted) return std::nullopt;
+    return codepage::narrow(line);
+  }
+  std::string line;
+  char c;
+  DWORD n;
+  bool any = false;
+  while (ReadFile(in, &c, 1, &n, nullptr) && n == 1) {
+    any = true;
+    if (c == '\n') break;
+    line += c;
+  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (!any) return std::nullopt;
+  return line;
+}
+
+void catch_interrupt() { SetConsoleCtrlHandler(on_control, TRUE); }
+bool interrupted() { return g_interrupted; }
+
+std::string absolute_path(const std::string& argument) {
+  std::wstring wide = codepage::widen(argument);
+  DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  std::wstring full(n, L'\0');
+  n = GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
+  full.resize(n);
+  for (auto& ch : full)
+    if (ch == L'/') ch = L'\\';
+  while (full.size() > 3 && full.back() == L'\\') full.pop_back();
+  return codepage::narrow(full);
+}
+
+void mark_executable(const std::string&) {}
+
+}  // namespace tarvik::console
