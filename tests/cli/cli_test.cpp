@@ -1,0 +1,233 @@
+// The console front end end to end: real folders packed and unpacked by the tarvik program,
+// self-extracting archives run on their own, and the exit statuses and messages users see.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <random>
+
+#include "format/names.h"
+#include "platform/fs.h"
+#include "process.h"
+#include "test_support.h"
+
+using namespace tarvik;
+using tarvik::test::run_program;
+using tarvik::test::TempDir;
+
+namespace {
+
+std::string random_bytes(std::size_t n, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::string s(n, '\0');
+  for (auto& c : s) c = static_cast<char>(gen() % 7 == 0 ? gen() : 'a' + gen() % 3);
+  return s;
+}
+
+// Every file and folder below `root` (Windows path) with its contents ("<dir>" for folders).
+std::map<std::string, std::string> tree(const std::string& root) {
+  std::map<std::string, std::string> out;
+  auto native = *fs::to_native(root);
+  for (auto& e : std::filesystem::recursive_directory_iterator(native)) {
+    std::string rel = fs::from_native(e.path()).substr(root.size());
+    out[rel] = e.is_directory() ? "<dir>" : test::read_file(e.path());
+  }
+  return out;
+}
+
+// A path as the user types it on this system: native on Linux, Windows text on Windows.
+std::string arg(const std::string& win_path) {
+#ifdef _WIN32
+  return win_path;
+#else
+  return fs::to_native(win_path)->string();
+#endif
+}
+
+test::RunResult tarvik_run(const std::vector<std::string>& args, const std::string& folder,
+                           const std::string& input = "") {
+  return run_program(TARVIK_CLI, args, folder, input);
+}
+
+struct Sample {
+  TempDir dir;
+  std::string src = dir.win("Рабочая папка");
+  std::string out = dir.win("Выход");
+
+  Sample() {
+    put("отчёт.txt", "Отчёт за год\n");
+    put("папка\\данные.bin", random_bytes(300 * 1024, 1));
+    put("папка\\вложенная\\пусто.txt", "");
+    put("1023.bin", random_bytes(1023, 2));
+    put("1025.bin", random_bytes(1025, 3));
+    fs::create_directory(src + "\\пустая");
+    fs::set_last_write_time(src + "\\отчёт.txt", {2025, 3, 4, 5, 6, 7});
+    fs::set_attributes(src + "\\1023.bin", fs::kReadOnly | fs::kArchive);
+  }
+  void put(const std::string& relative, const std::string& bytes) {
+    test::write_file(*fs::to_native(src + "\\" + relative), bytes);
+  }
+  std::vector<std::string> items() const {
+    return {"отчёт.txt", "папка", "1023.bin", "1025.bin", "пустая"};
+  }
+  // The source tree without the archive volumes.
+  std::map<std::string, std::string> source_tree() const {
+    auto t = tree(src);
+    std::erase_if(t, [](auto& kv) { return kv.first.ends_with(".kzv") || kv.first.ends_with(".exe"); });
+    return t;
+  }
+};
+
+}  // namespace
+
+TEST(Cli, HelpIsRussianAndSaysThePasswordGuardsOnlyOpening) {
+  TempDir dir;
+  auto r = tarvik_run({"--help"}, dir.win());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("tarvik pack"), std::string::npos);
+  EXPECT_NE(r.out.find("Пароль защищает только открытие архива"), std::string::npos);
+  EXPECT_NE(tarvik_run({"frobnicate"}, dir.win()).status, 0);
+}
+
+TEST(Cli, RoundTripsSingleAndMultiVolumeWithAndWithoutPassword) {
+  struct Case {
+    std::string name;
+    std::vector<std::string> options;
+    std::string first;
+  } cases[] = {
+      {"single", {}, "архив.kzv"},
+      {"password", {"-p", "Секрет 1"}, "архив.kzv"},
+      {"volumes of 7 KB", {"-v", "7"}, "архив.001.kzv"},
+      {"volumes of 1 KB with password", {"-v", "1", "-p", "x"}, "архив.001.kzv"},
+      {"volumes of 0 KB", {"-v", "0"}, "архив.001.kzv"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Sample s;
+    std::vector<std::string> args = {"pack", "-n", "архив"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    auto items = s.items();
+    args.insert(args.end(), items.begin(), items.end());
+    auto packed = tarvik_run(args, s.src);
+    ASSERT_EQ(packed.status, 0) << packed.err;
+    ASSERT_TRUE(fs::is_file(s.src + "\\" + c.first));
+
+    std::vector<std::string> unpack = {"unpack", arg(s.src + "\\" + c.first), "-C", arg(s.out)};
+    if (c.options.size() == 2 && c.options[0] == "-p") unpack.insert(unpack.end(), {"-p", c.options[1]});
+    if (c.options.size() == 4) unpack.insert(unpack.end(), {"-p", c.options[3]});
+    auto unpacked = tarvik_run(unpack, s.dir.win());
+    ASSERT_EQ(unpacked.status, 0) << unpacked.err;
+    EXPECT_EQ(tree(s.out), s.source_tree());
+    EXPECT_EQ(fs::last_write_time(s.out + "\\отчёт.txt"), (fs::LocalTime{2025, 3, 4, 5, 6, 0}));
+    EXPECT_EQ(fs::attributes(s.out + "\\1023.bin") & fs::kReadOnly, fs::kReadOnly);
+    EXPECT_EQ(tarvik_run({"test", arg(s.src + "\\" + c.first), "-p", "x", "-p",
+                          c.options.size() >= 2 && c.options[c.options.size() - 2] == "-p"
+                              ? c.options.back()
+                              : ""},
+                         s.dir.win())
+                  .status,
+              0);
+  }
+}
+
+TEST(Cli, FailuresExitNonZeroWithTheSystemsMessage) {
+  Sample s;
+  ASSERT_EQ(tarvik_run({"pack", "-n", "a", "-p", "верно", "отчёт.txt"}, s.src).status, 0);
+  // An archive of that name exists.
+  auto again = tarvik_run({"pack", "-n", "a", "отчёт.txt"}, s.src);
+  EXPECT_EQ(again.status, 1);
+  EXPECT_NE(again.err.find("Такой архив уже есть!"), std::string::npos);
+  // A wrong password extracts nothing.
+  auto wrong = tarvik_run({"unpack", "a.kzv", "-C", arg(s.out), "-p", "неверно"}, s.src);
+  EXPECT_EQ(wrong.status, 1);
+  EXPECT_NE(wrong.err.find("Неверный пароль для распаковки!"), std::string::npos);
+  EXPECT_FALSE(fs::exists(s.out));
+  // The password answered on standard input.
+  auto asked = tarvik_run({"unpack", "a.kzv", "-C", arg(s.out)}, s.src, "верно\n");
+  EXPECT_EQ(asked.status, 0) << asked.err;
+  EXPECT_TRUE(fs::is_file(s.out + "\\отчёт.txt"));
+  // Items from two folders.
+  auto split = tarvik_run({"pack", "отчёт.txt", arg(s.src + "\\папка\\вложенная\\пусто.txt")}, s.src);
+  EXPECT_EQ(split.status, 2);
+}
+
+TEST(Cli, ListAndExtractALevel) {
+  Sample s;
+  ASSERT_EQ(tarvik_run({"pack", "-v", "2", "-n", "l", "папка", "отчёт.txt"}, s.src).status, 0);
+  auto top = tarvik_run({"list", "l.001.kzv"}, s.src);
+  ASSERT_EQ(top.status, 0) << top.err;
+  EXPECT_EQ(top.out.substr(0, top.out.find('\n')).find("Название"), 0u);
+  EXPECT_NE(top.out.find("папка"), std::string::npos);
+  EXPECT_EQ(top.out.find("данные.bin"), std::string::npos);  // not a direct child
+  auto inner = tarvik_run({"list", "l.001.kzv", "папка"}, s.src);
+  EXPECT_NE(inner.out.find("данные.bin"), std::string::npos);
+  EXPECT_NE(inner.out.find("307200"), std::string::npos);
+
+  auto extracted = tarvik_run({"extract", "l.001.kzv", "--level", "папка", "вложенная", "данные.bin",
+                               "-C", arg(s.out)},
+                              s.src);
+  ASSERT_EQ(extracted.status, 0) << extracted.err;
+  auto got = tree(s.out);
+  EXPECT_EQ(got.size(), 3u);
+  EXPECT_EQ(got["\\данные.bin"], random_bytes(300 * 1024, 1));
+  EXPECT_EQ(got["\\вложенная\\пусто.txt"], "");
+}
+
+// A self-extracting archive runs on its own, also under another file name and with its
+// later volumes; the password is answered at the question.
+TEST(Cli, SelfExtractingArchivesRunOnTheirOwn) {
+  struct Case {
+    std::string name;
+    std::vector<std::string> options;
+    std::string started_as;  // the first volume's name in the folder it runs from
+    std::string input;
+  } cases[] = {
+      {"single", {}, "sfx.exe", ""},
+      {"multi-volume renamed, with password", {"-v", "20", "-p", "пароль"}, "setup.exe", "пароль\n"},
+      {"dotted name", {"-v", "40"}, "my.setup.exe", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Sample s;
+    std::vector<std::string> args = {"pack", "-s", "-n", "sfx"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    auto items = s.items();
+    args.insert(args.end(), items.begin(), items.end());
+    auto packed = tarvik_run(args, s.src);
+    ASSERT_EQ(packed.status, 0) << packed.err;
+    // Move the volumes into a folder of their own, the first under its new name and the
+    // later ones named after it.
+    fs::create_directory(s.out);
+    std::string base = c.started_as.substr(0, c.started_as.size() - 4);
+    std::vector<std::string> moved;
+    for (auto& e : fs::list_directory(s.src)) {
+      if (!e.name.starts_with("sfx.")) continue;
+      std::string to = e.name == "sfx.exe" || e.name == "sfx.001.exe"
+                           ? c.started_as
+                           : base + e.name.substr(3);  // ".002.kzv"
+      fs::rename_replace(s.src + "\\" + e.name, s.out + "\\" + to);
+      moved.push_back(to);
+    }
+    if (c.options.empty()) {
+      EXPECT_EQ(moved.size(), 1u);
+    } else {
+      EXPECT_GE(moved.size(), 3u);
+    }
+    auto ran = run_program(arg(s.out + "\\" + c.started_as), {}, s.out, c.input);
+    ASSERT_EQ(ran.status, 0) << ran.err;
+    auto got = tree(s.out);
+    for (auto& name : moved) got.erase("\\" + name);
+    EXPECT_EQ(got, s.source_tree());
+  }
+}
+
+TEST(Cli, SelfExtractingWithAWrongPasswordExtractsNothing) {
+  Sample s;
+  ASSERT_EQ(tarvik_run({"pack", "-s", "-p", "верно", "-n", "w", "отчёт.txt"}, s.src).status, 0);
+  fs::create_directory(s.out);
+  fs::rename_replace(s.src + "\\w.exe", s.out + "\\w.exe");
+  auto ran = run_program(arg(s.out + "\\w.exe"), {}, s.out, "нет\n");
+  EXPECT_NE(ran.status, 0);
+  EXPECT_NE(ran.err.find("Неверный пароль!"), std::string::npos);
+  EXPECT_EQ(tree(s.out).size(), 1u);
+}
