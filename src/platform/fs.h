@@ -63,8 +63,12 @@ struct LocalTime {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
   friend bool operator==(const LocalTime&, const LocalTime&) = default;
 };
+// A real calendar time in the range Windows file times can hold (years 1601..30827).
+bool is_valid_local_time(const LocalTime& time);
 LocalTime last_write_time(const std::string& win_path);  // throws OsError
-void set_last_write_time(const std::string& win_path, const LocalTime& time);  // throws OsError
+// Works on read-only files and on folders too; throws OsError, also for a time that is not
+// valid.
+void set_last_write_time(const std::string& win_path, const LocalTime& time);
 
 // Full Windows path of the running executable.
 std::string own_executable_path();

@@ -1,0 +1,18 @@
+// Byte streams held in memory.
+#include "platform/stream.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tarvik {
+
+std::size_t MemorySource::read(void* buffer, std::size_t n) {
+  if (pos_ >= bytes_.size()) return 0;
+  const auto left = static_cast<std::size_t>(bytes_.size() - pos_);
+  const std::size_t count = std::min(n, left);
+  std::memcpy(buffer, bytes_.data() + pos_, count);
+  pos_ += count;
+  return count;
+}
+
+}  // namespace tarvik
