@@ -1,6 +1,7 @@
 #include "format/names.h"
 
 #include <cctype>
+#include <cstdio>
 
 #include "format/layout.h"
 
@@ -48,8 +49,9 @@ std::string_view folder_part(std::string_view path) {
 
 std::optional<std::string> volume_number_text(int number) {
   if (number < 1 || number > kMaxVolumes) return std::nullopt;
-  std::string text = std::to_string(number);
-  return std::string(kVolumeNumberWidth - text.size(), '0') + text;
+  char text[8];
+  std::snprintf(text, sizeof text, "%03d", number);
+  return std::string(text);
 }
 
 std::optional<int> parse_volume_number(std::string_view text) {
@@ -67,7 +69,10 @@ std::string volume_file_name(std::string_view folder, std::string_view name, Arc
                              int number) {
   std::string base = join_path(folder, name);
   bool executable = number == 1 && kind.self_extracting;
-  if (kind.multi_volume || number > 1) base += "." + volume_number_text(number).value_or("");
+  if (kind.multi_volume || number > 1) {
+    base += '.';
+    base += volume_number_text(number).value_or("");
+  }
   base += executable ? kExecutableExtension : kArchiveExtension;
   return base;
 }
@@ -82,7 +87,8 @@ std::string next_volume_file_name(std::string_view current, int next_number) {
       stem.remove_suffix(4);
   }
   std::string next(stem);
-  next += "." + volume_number_text(next_number).value_or("");
+  next += '.';
+  next += volume_number_text(next_number).value_or("");
   next += kArchiveExtension;
   return next;
 }
