@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Packing: `tarvik pack` against `zip -6 -r -q` (the same zlib level) on
+#   (a) a real folder: a copy of /usr/include (about 150 MB, 8,500 files; with QUICK=1 only its
+#       c++ and linux folders), and
+#   (b) one large file: 512 MiB of mixed data, a quarter pseudo-random and three quarters C
+#       text, in 1 MiB pieces (64 MiB with QUICK=1).
+# Wall time (median of $REPS runs, the programs taking turns), MB/s of input, CPU time, peak
+# resident memory and archive size of each, and the ratios tarvik/zip. Everything on a tmpfs.
+# The archives are left in the cache for unpack.sh.
+source "$(dirname "${BASH_SOURCE[0]}")/common.bash"
+
+work=$BENCH_TMP/pack
+mkdir -p "$work/folder" "$work/file"
+
+say "Inputs (made once, kept in $BENCH_CACHE):"
+inc=$(include_copy)
+link_tree "$inc" "$work/folder/inc"
+big=$(big_file)
+ln "$big" "$work/file/big.bin" 2>/dev/null || cp "$big" "$work/file/big.bin"
+inc_bytes=$(tree_bytes "$work/folder/inc")
+big_bytes=$(size_of "$work/file/big.bin")
+note "folder: $(mib "$inc_bytes") MiB in $(tree_files "$work/folder/inc") files ($inc)"
+note "file:   $(mib "$big_bytes") MiB, mixed (1/4 pseudo-random, 3/4 text)"
+explain_runs tarvik zip
+echo
+
+archives=$(dirname "$(cached_archive x)")
+mkdir -p "$archives"
+
+summary=()
+# pack_case LABEL DIR ITEM BYTES: packs DIR/ITEM with both programs, archives in DIR.
+pack_case() {
+  local label=$1 dir=$2 item=$3 bytes=$4 key=$5
+  cd "$dir"
+  compare "rm -f a.kzv" "$(printf '%q ' "$TV" pack -n a "$item")" \
+    "rm -f a.zip" "$(printf '%q ' zip -6 -r -q a.zip "$item")"
+  local tv_size zip_size
+  tv_size=$(size_of a.kzv)
+  zip_size=$(size_of a.zip)
+  table_row "$label" "tarvik pack" "$bytes" "$A_WALL" "$A_CPU" "$A_RSS" "$tv_size"
+  table_row "" "zip -6 -r" "$bytes" "$B_WALL" "$B_CPU" "$B_RSS" "$zip_size"
+  table_ratio "tarvik/zip" "$A_WALL" "$B_WALL" "$A_CPU" "$B_CPU" "$A_RSS" "$B_RSS" \
+    "$tv_size" "$zip_size"
+  summary+=("$(printf '%-17s wall x%s (%.2f s vs %.2f s), CPU x%s, peak memory x%s (%.1f vs %.1f MiB), size x%s' \
+    "$label:" "$(ratio "$A_WALL" "$B_WALL")" "$A_WALL" "$B_WALL" "$(ratio "$A_CPU" "$B_CPU")" \
+    "$(ratio "$A_RSS" "$B_RSS")" "$(calc "$A_RSS / 1024")" "$(calc "$B_RSS / 1024")" \
+    "$(ratio "$tv_size" "$zip_size")")")
+  mv a.kzv "$archives/$key.kzv"
+  mv a.zip "$archives/$key.zip"
+  cd - >/dev/null
+}
+
+start=$EPOCHREALTIME
+table_head
+hr
+pack_case "folder (include)" "$work/folder" inc "$inc_bytes" "inc-q$QUICK"
+pack_case "file (mixed)" "$work/file" big.bin "$big_bytes" "big-q$QUICK"
+hr
+echo
+say "Summary, tarvik/zip:"
+for line in "${summary[@]}"; do note "$line"; done
+say "pack.sh measured in $(fmt %.0f "$EPOCHREALTIME - $start") s"

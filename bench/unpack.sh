@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Unpacking: `tarvik unpack ARCHIVE -C FOLDER` against `unzip -q ARCHIVE -d FOLDER` on the
+# inputs of pack.sh (the /usr/include copy and the large mixed file), each packed by its own
+# program (pack.sh leaves the archives in the cache; they are made here otherwise). Wall time
+# (median of $REPS runs, the programs taking turns), MB/s of unpacked data, CPU time and peak
+# resident memory, and the ratios tarvik/unzip. Both results are compared with the originals
+# (untimed). Everything on a tmpfs.
+source "$(dirname "${BASH_SOURCE[0]}")/common.bash"
+
+work=$BENCH_TMP/unpack
+mkdir -p "$work/folder" "$work/file"
+
+say "Inputs (made once, kept in $BENCH_CACHE):"
+inc=$(include_copy)
+link_tree "$inc" "$work/folder/inc"
+big=$(big_file)
+ln "$big" "$work/file/big.bin" 2>/dev/null || cp "$big" "$work/file/big.bin"
+inc_bytes=$(tree_bytes "$inc")
+big_bytes=$(size_of "$big")
+note "folder: $(mib "$inc_bytes") MiB in $(tree_files "$inc") files"
+note "file:   $(mib "$big_bytes") MiB, mixed (1/4 pseudo-random, 3/4 text)"
+ensure_archives "inc-q$QUICK" "$work/folder" inc
+ensure_archives "big-q$QUICK" "$work/file" big.bin
+archives=$(dirname "$(cached_archive x)")
+explain_runs tarvik unzip
+echo
+
+summary=()
+status=0
+# unpack_case LABEL KEY BYTES ORIGINAL ITEM
+unpack_case() {
+  local label=$1 key=$2 bytes=$3 original=$4 item=$5 kzv zipf
+  kzv=$archives/$key.kzv
+  zipf=$archives/$key.zip
+  cd "$work"
+  compare "rm -rf out-tv" "$(printf '%q ' "$TV" unpack "$kzv" -C out-tv)" \
+    "rm -rf out-zip" "$(printf '%q ' unzip -q "$zipf" -d out-zip)"
+  table_row "$label" "tarvik unpack" "$bytes" "$A_WALL" "$A_CPU" "$A_RSS" "$(size_of "$kzv")"
+  table_row "" "unzip" "$bytes" "$B_WALL" "$B_CPU" "$B_RSS" "$(size_of "$zipf")"
+  table_ratio "tarvik/unzip" "$A_WALL" "$B_WALL" "$A_CPU" "$B_CPU" "$A_RSS" "$B_RSS"
+  summary+=("$(printf '%-17s wall x%s (%.2f s vs %.2f s, %s vs %s MB/s), CPU x%s, peak memory x%s (%.1f vs %.1f MiB)' \
+    "$label:" "$(ratio "$A_WALL" "$B_WALL")" "$A_WALL" "$B_WALL" "$(mbps "$bytes" "$A_WALL")" \
+    "$(mbps "$bytes" "$B_WALL")" "$(ratio "$A_CPU" "$B_CPU")" "$(ratio "$A_RSS" "$B_RSS")" \
+    "$(calc "$A_RSS / 1024")" "$(calc "$B_RSS / 1024")")")
+  local out
+  for out in out-tv out-zip; do
+    if ! diff -r -q "$original" "$out/$item" >/dev/null; then
+      summary+=("$label: the result of ${out#out-} differs from the original (diff -r $original $work/$out/$item)")
+      status=1
+    fi
+  done
+  rm -rf out-tv out-zip
+  cd - >/dev/null
+}
+
+start=$EPOCHREALTIME
+table_head
+hr
+unpack_case "folder (include)" "inc-q$QUICK" "$inc_bytes" "$inc" inc
+unpack_case "file (mixed)" "big-q$QUICK" "$big_bytes" "$(dirname "$big")" .
+hr
+echo
+say "Summary, tarvik/unzip:"
+for line in "${summary[@]}"; do note "$line"; done
+say "unpack.sh measured in $(fmt %.0f "$EPOCHREALTIME - $start") s"
+exit $status
