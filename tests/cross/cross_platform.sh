@@ -6,6 +6,10 @@
 #   tests/cross/cross_platform.sh LINUX_TARVIK WINDOWS_TARVIK_EXE
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+if [ ! -x "$1" ] || [ ! -f "$2" ]; then
+  echo "skipped: $1 or $2 is not built"
+  exit 77
+fi
 lin=$(realpath "$1")
 win=$(realpath "$2")
 wine_run="$here/../../cmake/wine-run"
