@@ -127,7 +127,16 @@ void Otkat(RollbackJournal& journal, Ui& ui) {
 
 void drop_replaced_copies(RollbackJournal& journal) {
   for (const auto& entry : journal.read_backwards()) {
-    if (entry.tag != kJournalReplacedTag || entry.second.empty()) continue;
+    if (entry.tag != kJournalReplacedTag || entry.second.empty() || !fs::exists(entry.second))
+      continue;
+    if (!fs::exists(entry.path)) {
+      // The replacement never arrived: the copy is the only one, so it goes back.
+      try {
+        fs::rename_replace(entry.second, entry.path);
+      } catch (const std::exception&) {
+      }
+      continue;
+    }
     try {
       fs::set_attributes(entry.second, fs::kArchive);
     } catch (const std::exception&) {

@@ -46,7 +46,8 @@ std::string move_aside(RollbackJournal& journal, const std::string& target);
 // Undoes what the journal names, newest first: deletes created files, removes created folders
 // when empty, puts replaced files back. Failures are skipped. Shows the rollback caption.
 void Otkat(RollbackJournal& journal, class Ui& ui);
-// After an operation that was not rolled back: deletes the copies of replaced files.
+// After an operation that was not rolled back: deletes the copies of replaced files (a copy
+// whose original was not replaced after all is put back instead).
 void drop_replaced_copies(RollbackJournal& journal);
 
 }  // namespace tarvik

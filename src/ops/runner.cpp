@@ -56,7 +56,8 @@ Outcome run_operation(const RunRequest& request, Ui& ui,
     }
   }
   ui.set_progress(0);
-  if (op.abort && outcome == Outcome::Done) outcome = Outcome::Aborted;
+  // Abort counts only where it rolls back (the browser's extraction ignores it).
+  if (journal && op.abort && outcome == Outcome::Done) outcome = Outcome::Aborted;
   return outcome;  // the journal closes and deletes itself here
 }
 

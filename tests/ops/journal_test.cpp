@@ -137,3 +137,18 @@ TEST(Runner, NoJournalForTheBrowsersExtractionAndAClearMessageWhenItCannotBeMade
   ASSERT_EQ(failing.messages.size(), 1u);
   EXPECT_NE(failing.messages[0].find(missing + "\\Tarvik_file.tmp"), std::string::npos);
 }
+
+// A file moved aside whose replacement never arrived is not lost when the run ends without a
+// rollback.
+TEST(Runner, AReplacedFileWithoutReplacementComesBack) {
+  TempDir dir;
+  std::string target = dir.win("report.txt");
+  put(target, "the only copy");
+  RecordingUi ui;
+  run_operation({OperationCode::UnpackFromWindow, dir.win(), ""}, ui, [&](Operation& op) {
+    move_aside(*op.journal, target);
+    return Outcome::Failed;  // e.g. the rename of the new file failed
+  });
+  EXPECT_EQ(get(target), "the only copy");
+  EXPECT_EQ(fs::list_directory(dir.win()).size(), 1u);
+}

@@ -1,0 +1,433 @@
+#include "unpack/extract.h"
+
+#include <optional>
+#include <stdexcept>
+#include <string_view>
+#include <utility>
+
+#include "format/crc.h"
+#include "format/fields.h"
+#include "format/layout.h"
+#include "format/messages.h"
+#include "format/names.h"
+#include "format/password.h"
+#include "format/time_text.h"
+#include "ops/journal.h"
+#include "pack/checksums.h"
+#include "pack/password_check.h"
+#include "platform/codepage.h"
+#include "platform/error.h"
+#include "platform/file.h"
+#include "platform/fs.h"
+#include "unpack/inflate.h"
+#include "unpack/safe_path.h"
+#include "unpack/walk.h"
+
+namespace tarvik {
+
+using unpack::AbortRequested;
+using unpack::EntryData;
+using unpack::InflateHooks;
+using unpack::Record;
+using unpack::RecordVisitor;
+using unpack::VolumeChain;
+using unpack::WalkOptions;
+using unpack::WriteFailure;
+
+namespace {
+
+constexpr int kMaxTempNames = 1000;
+constexpr char kSeparator = '\\';
+
+// `relative` (beginning with "\") below `folder`.
+std::string below(const std::string& folder, std::string_view relative) {
+  return format::join_path(folder, relative.substr(1));
+}
+
+// A journal call whose failure is no OS error (a path without a form in the code page, an
+// entry too long, no free name for a copy) becomes a write failure naming the file.
+template <class Call>
+auto journalled(const std::string& path, Call&& call) {
+  try {
+    return call();
+  } catch (const OsError&) {
+    throw;
+  } catch (const std::exception& error) {
+    throw WriteFailure{path, error.what()};
+  }
+}
+
+// The temporary file of one entry, beside its target: "<target>.tzp", or "<target>~N.tzp" when
+// that name is taken (a file of the user's, or an entry of the archive). Deleted on every way
+// out unless it became the target.
+class TempFile {
+ public:
+  explicit TempFile(const std::string& target) {
+    for (int i = 0; i < kMaxTempNames; ++i) {
+      std::string candidate = target;
+      if (i > 0) candidate += "~" + std::to_string(i);
+      candidate += format::kTempSuffix;
+      if (fs::exists(candidate)) continue;
+      file_ = File(candidate, File::Mode::Create);
+      path_ = std::move(candidate);
+      return;
+    }
+    throw WriteFailure{target, "нет свободного имени для временного файла"};
+  }
+  ~TempFile() {
+    if (path_.empty()) return;
+    file_ = File();
+    fs::remove_file(path_);
+  }
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+
+  File& file() { return file_; }
+  const std::string& path() const { return path_; }
+  // The file has become the target: nothing to delete.
+  void release() { path_.clear(); }
+
+ private:
+  File file_;
+  std::string path_;
+};
+
+// Inflates one file entry into a temporary file beside `target`, then puts it in place: an
+// existing target is moved aside into the journal first (or simply replaced when there is no
+// journal), the stored date and attributes are set and the file is journalled.
+void extract_file(const Record& record, EntryData& data, const std::string& target,
+                  RollbackJournal* journal, const InflateHooks& hooks, Ui& ui) {
+  if (fs::is_directory(target)) throw WriteFailure{target, "на этом месте уже есть папка"};
+  const std::string folder(format::folder_part(target));
+  if (!fs::is_directory(folder)) CreateAllDir(folder + kSeparator, journal);
+  ui.set_item(format::file_name_part(record.relative));
+
+  TempFile temp(target);
+  unpack::InflateFile(data, record.file.size, &temp.file(), hooks);
+  temp.file().close();
+
+  std::optional<std::string> aside;
+  if (journal && fs::exists(target))
+    aside = journalled(target, [&] { return move_aside(*journal, target); });
+  try {
+    fs::rename_replace(temp.path(), target);
+  } catch (const OsError&) {
+    if (aside) {
+      try {
+        fs::rename_replace(*aside, target);
+      } catch (const OsError&) {
+        // The original stays under its journalled aside name.
+      }
+    }
+    throw;
+  }
+  temp.release();
+  if (journal) journalled(target, [&] { journal->add_file(target); });
+
+  // A date the system cannot take keeps the current time: no reason to fail the entry.
+  if (const auto time = format::parse_time_text(record.file.time)) {
+    try {
+      fs::set_last_write_time(target, *time);
+    } catch (const OsError&) {
+    }
+  }
+  fs::set_attributes(target, record.attributes & ~fs::kDirectory);
+}
+
+// Shared by the extracting visitors: the unsafe-path refusal.
+class ExtractingVisitor : public RecordVisitor {
+ public:
+  explicit ExtractingVisitor(Operation& op) : op_(op) {}
+  bool failed() const override { return failed_; }
+
+ protected:
+  bool safe(const Record& record) {
+    if (unpack::is_safe_relative_path(record.relative)) return true;
+    op_.ui.show_message(msg::unsafe_entry(record.relative));
+    failed_ = true;
+    return false;
+  }
+  Operation& op_;
+
+ private:
+  bool failed_ = false;
+};
+
+// Raspakovka and Raspakovka_exe: every entry, journalled, abortable.
+class WholeVisitor final : public ExtractingVisitor {
+ public:
+  WholeVisitor(Operation& op, std::string target)
+      : ExtractingVisitor(op), target_(std::move(target)) {
+    const auto check = [this] {
+      if (op_.poll()) throw AbortRequested{};
+    };
+    hooks_.before_read = check;
+    hooks_.after_block = check;
+  }
+  void folder(const Record& record) override {
+    if (!safe(record)) return;
+    const std::string folder = below(target_, record.relative);
+    if (!fs::is_directory(folder)) CreateAllDir(folder + kSeparator, op_.journal);
+  }
+  void file(const Record& record, EntryData& data) override {
+    if (!safe(record)) return;
+    extract_file(record, data, below(target_, record.relative), op_.journal, hooks_, op_.ui);
+  }
+  void after_record(VolumeChain& chain) override {
+    op_.ui.set_progress(chain.position());
+    if (op_.poll()) throw AbortRequested{};
+  }
+
+ private:
+  std::string target_;
+  InflateHooks hooks_;
+};
+
+// Raspakovka2: the chosen entry, its level cut off; no journal, no abort.
+class ChosenVisitor final : public ExtractingVisitor {
+ public:
+  ChosenVisitor(Operation& op, const ChosenRequest& request)
+      : ExtractingVisitor(op),
+        target_(request.target_folder),
+        level_(request.browse_level),
+        key_(request.browse_level + kSeparator + request.chosen_entry) {
+    const auto pump = [this] { op_.ui.pump(); };
+    hooks_.after_block = pump;
+  }
+  void folder(const Record& record) override {
+    if (!chosen(record) || !safe(record)) return;
+    const std::string folder = destination(record);
+    if (!fs::is_directory(folder)) CreateAllDir(folder + kSeparator, nullptr);
+  }
+  void file(const Record& record, EntryData& data) override {
+    if (!chosen(record) || !safe(record)) return;
+    extract_file(record, data, destination(record), nullptr, hooks_, op_.ui);
+  }
+  void after_record(VolumeChain& chain) override {
+    op_.ui.set_progress(chain.position());
+    op_.ui.pump();
+  }
+
+ private:
+  // The key names the chosen entry; a folder key (ending in "\") takes everything below it.
+  // Whole names only: the file row "a.txt" does not take "a.txt.bak".
+  bool chosen(const Record& record) const {
+    const std::string& relative = record.relative;
+    if (!key_.empty() && key_.back() == kSeparator)
+      return (relative + kSeparator).starts_with(key_);
+    return relative == key_ || relative.starts_with(key_ + kSeparator);
+  }
+  std::string destination(const Record& record) const {
+    return below(target_, std::string_view(record.relative).substr(level_.size()));
+  }
+  std::string target_;
+  std::string level_;
+  std::string key_;
+  InflateHooks hooks_;
+};
+
+class ListingVisitor final : public RecordVisitor {
+ public:
+  explicit ListingVisitor(const std::function<void(const ListedEntry&)>& each) : each_(each) {}
+  void folder(const Record& record) override {
+    ListedEntry entry;
+    entry.is_folder = true;
+    entry.path = record.relative.substr(1);
+    entry.attributes = record.attributes;
+    each_(entry);
+  }
+  void file(const Record& record, EntryData&) override {
+    ListedEntry entry;
+    entry.path = record.relative.substr(1);
+    entry.date = record.file.time;
+    entry.size_text = record.file.size_text;
+    entry.packed_size = record.file.packed_size;
+    entry.attributes = record.attributes;
+    each_(entry);
+  }
+
+ private:
+  const std::function<void(const ListedEntry&)>& each_;
+};
+
+class TestVisitor final : public RecordVisitor {
+ public:
+  explicit TestVisitor(Operation& op) : op_(op) {
+    const auto check = [this] {
+      if (op_.poll()) throw AbortRequested{};
+    };
+    hooks_.before_read = check;
+    hooks_.after_block = check;
+  }
+  void folder(const Record&) override {}
+  void file(const Record& record, EntryData& data) override {
+    op_.ui.set_item(format::file_name_part(record.relative));
+    unpack::InflateFile(data, record.file.size, nullptr, hooks_);
+  }
+  bool go_on_after_damage() const override { return true; }
+  void after_record(VolumeChain& chain) override {
+    op_.ui.set_progress(chain.position());
+    if (op_.poll()) throw AbortRequested{};
+  }
+
+ private:
+  Operation& op_;
+  InflateHooks hooks_;
+};
+
+// Reads `n` bytes `from_end` bytes before the end of the file; nullopt when it is shorter.
+std::optional<std::string> read_from_end(File& file, std::uint64_t from_end, std::size_t n) {
+  const std::uint64_t size = file.size();
+  if (size < from_end) return std::nullopt;
+  std::string bytes(n, '\0');
+  file.seek(size - from_end);
+  if (file.read(bytes.data(), n) != n) return std::nullopt;
+  return bytes;
+}
+
+// The stored checksum of a whole file compared with FileCRC32_8 of it (no message).
+bool stored_checksum_matches(const std::string& path, Ui& ui) {
+  File file(path, File::Mode::Read);
+  const auto stored = read_from_end(file, format::kChecksumWidth, format::kChecksumWidth);
+  return stored && format::crc_text(FileCRC32_8(path, ui)) == format::field_text(*stored);
+}
+
+}  // namespace
+
+void CreateAllDir(const std::string& folder, RollbackJournal* journal) {
+  // The root exists: a drive ("C:\"), a share ("\\server\share\") or "\".
+  std::size_t pos = 0;
+  if (folder.size() >= 2 && folder[1] == ':') {
+    pos = 3;
+  } else if (folder.starts_with("\\\\")) {
+    pos = folder.find(kSeparator, 2);
+    pos = pos == std::string::npos ? folder.size() : folder.find(kSeparator, pos + 1);
+    pos = pos == std::string::npos ? folder.size() : pos + 1;
+  } else if (folder.starts_with(kSeparator)) {
+    pos = 1;
+  }
+  while (pos < folder.size()) {
+    std::size_t end = folder.find(kSeparator, pos);
+    if (end == std::string::npos) end = folder.size();
+    if (end > pos) {
+      const std::string level = folder.substr(0, end);
+      if (!fs::exists(level)) {
+        fs::create_directory(level);
+        if (journal) journalled(level, [&] { journal->add_folder(level + kSeparator); });
+      }
+    }
+    pos = end + 1;
+  }
+}
+
+Outcome Raspakovka(const ExtractRequest& request, Operation& op) {
+  WholeVisitor visitor(op, request.target_folder);
+  WalkOptions options;
+  options.first_volume = request.first_volume;
+  options.not_first_message = msg::kNotFirstVolume;
+  options.later_checksums = unpack::LaterChecksums::Verify;
+  options.show_progress = true;
+  return unpack::walk_archive(options, visitor, op.ui);
+}
+
+Outcome Raspakovka2(const ChosenRequest& request, Operation& op) {
+  ChosenVisitor visitor(op, request);
+  WalkOptions options;
+  options.first_volume = request.first_volume;
+  options.not_first_message = msg::kNotFirstVolume;
+  options.later_checksums = unpack::LaterChecksums::WhenRead;
+  options.show_progress = true;
+  return unpack::walk_archive(options, visitor, op.ui);
+}
+
+Outcome Raspakovka1(const std::string& first_volume, Ui& ui,
+                    const std::function<void(const ListedEntry&)>& each) {
+  ListingVisitor visitor(each);
+  WalkOptions options;
+  options.first_volume = first_volume;
+  options.later_checksums = unpack::LaterChecksums::Skip;
+  return unpack::walk_archive(options, visitor, ui);
+}
+
+Outcome Raspakovka_exe(const std::string& exe_path, Operation& op) {
+  WholeVisitor visitor(op, std::string(format::folder_part(exe_path)));
+  WalkOptions options;
+  options.first_volume = exe_path;
+  options.self_extracting = true;
+  options.not_first_message = msg::kNotFirstVolumeSelfExtracting;
+  options.later_checksums = unpack::LaterChecksums::Verify;
+  options.show_progress = true;
+  return unpack::walk_archive(options, visitor, op.ui);
+}
+
+Outcome self_extract(const std::string& exe_path, Operation& op) {
+  try {
+    if (!stored_checksum_matches(exe_path, op.ui)) {
+      op.ui.show_message(msg::kChecksumError);
+      return Outcome::EndProgram;
+    }
+  } catch (const OsError& error) {
+    op.ui.show_message(msg::cannot_read(exe_path, error.reason()));
+    return Outcome::EndProgram;
+  }
+  return Raspakovka_exe(exe_path, op);
+}
+
+bool ends_in_volume_tail(const std::string& path) {
+  try {
+    File file(path, File::Mode::Read);
+    if (file.size() < format::kSelfExtractingTailBytes) return false;
+    const auto terminator =
+        read_from_end(file, format::kTerminatorFromEnd, format::kTerminatorWidth);
+    return terminator &&
+           (*terminator == format::kLastTerminator || *terminator == format::kContinuedTerminator);
+  } catch (...) {
+    return false;
+  }
+}
+
+bool self_extract_password_ok(const std::string& path, Ui& ui) {
+  try {
+    File file(path, File::Mode::Read);
+    const auto tag = read_from_end(file, format::kPasswordRecordFromEnd, format::kPasswordTagWidth);
+    if (!tag || format::field_text(*tag) != format::kPasswordTag) return true;
+    const auto answer = ui.ask(msg::kSelfExtractingQuestion, "");
+    const auto coded =
+        read_from_end(file, format::kPasswordRecordFromEnd - format::kPasswordTagWidth,
+                      format::kPasswordTextWidth);
+    const auto stored = coded ? format::decode_text(format::field_text(*coded)) : std::nullopt;
+    const auto typed = answer ? codepage::to_archive(format::trim(*answer)) : std::nullopt;
+    if (!stored || !typed || *typed != *stored) {
+      ui.show_message(msg::kSelfExtractingWrongPassword);
+      return false;
+    }
+    return true;
+  } catch (const OsError& error) {
+    ui.show_message(msg::cannot_read(path, error.reason()));
+    return false;
+  }
+}
+
+bool check_before_extract(const std::string& first_volume, Ui& ui) {
+  if (!volume_checksum_ok(first_volume, ui)) return false;
+  try {
+    File volume(first_volume, File::Mode::Read);
+    return ReadPassw(volume, ui);
+  } catch (const OsError& error) {
+    ui.show_message(msg::cannot_read(first_volume, error.reason()));
+    return false;
+  }
+}
+
+Outcome test_archive(const std::string& first_volume, Operation& op) {
+  TestVisitor visitor(op);
+  WalkOptions options;
+  options.first_volume = first_volume;
+  options.not_first_message = msg::kNotFirstVolume;
+  options.later_checksums = unpack::LaterChecksums::Report;
+  options.show_progress = true;
+  const Outcome outcome = unpack::walk_archive(options, visitor, op.ui);
+  return outcome == Outcome::EndProgram ? Outcome::Failed : outcome;
+}
+
+}  // namespace tarvik

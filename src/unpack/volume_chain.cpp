@@ -1,0 +1,173 @@
+#include "unpack/volume_chain.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "format/crc.h"
+#include "format/fields.h"
+#include "format/layout.h"
+#include "format/messages.h"
+#include "format/names.h"
+#include "pack/checksums.h"
+#include "platform/fs.h"
+
+namespace tarvik::unpack {
+
+namespace {
+
+// Reads exactly `n` bytes at `offset`; a file that ends first is damaged.
+std::string read_at(File& file, std::uint64_t offset, std::size_t n) {
+  std::string bytes(n, '\0');
+  file.seek(offset);
+  if (file.read(bytes.data(), n) != n) throw format::FormatError("том обрывается");
+  return bytes;
+}
+
+}  // namespace
+
+VolumeChain::VolumeChain(std::string first_volume, Options options)
+    : first_volume_(std::move(first_volume)),
+      reading_path_(first_volume_),
+      options_(std::move(options)) {
+  file_ = File(first_volume_, File::Mode::Read);
+  const std::uint64_t size = file_.size();
+  const std::uint64_t tail = format::tail_length(true, options_.self_extracting);
+  if (options_.self_extracting) {
+    if (size < tail) throw VolumeDamaged{reading_path_, "файл короче хвоста тома"};
+    auto stub = format::parse_decimal(format::field_text(
+        read_at(file_, size - format::kStubSizeFromEnd, format::kStubSizeWidth)));
+    if (!stub || *stub > size - tail)
+      throw VolumeDamaged{reading_path_, "размер заготовки в хвосте тома неверен"};
+    start_ = *stub;
+  }
+  data_end_ = size >= tail ? size - tail : 0;
+  file_.seek(start_);
+  show_progress();
+}
+
+std::string VolumeChain::read_version() {
+  const std::uint64_t size = file_.size();
+  const std::uint64_t n = std::min<std::uint64_t>(format::kVersionWidth, size - start_);
+  std::string raw = read_at(file_, start_, static_cast<std::size_t>(n));
+  return format::field_text(raw);
+}
+
+void VolumeChain::check_first_tail() {
+  require_tail(format::tail_length(true, options_.self_extracting));
+  file_.seek(start_);
+}
+
+void VolumeChain::require_tail(std::uint64_t tail_length) {
+  const std::uint64_t size = file_.size();
+  if (size < tail_length + start_) throw VolumeDamaged{reading_path_, "том короче своего хвоста"};
+  if (read_at(file_, size - tail_length, format::kTagWidth)[0] != format::kEndTag)
+    throw VolumeDamaged{reading_path_, "нет метки конца записей перед хвостом тома"};
+  const std::string terminator =
+      read_at(file_, size - format::kTerminatorFromEnd, format::kTerminatorWidth);
+  if (terminator == format::kContinuedTerminator) {
+    continued_ = true;
+  } else if (terminator == format::kLastTerminator) {
+    continued_ = false;
+  } else {
+    throw VolumeDamaged{reading_path_, "хвост тома не распознан"};
+  }
+  data_end_ = size - tail_length;
+}
+
+bool VolumeChain::checksum_ok() {
+  SilentUi silent;
+  Ui& ui = options_.ui ? *options_.ui : silent;
+  const std::uint64_t size = file_.size();
+  if (size < format::kChecksumWidth) return false;
+  const std::string stored =
+      format::field_text(read_at(file_, size - format::kChecksumWidth, format::kChecksumWidth));
+  return format::crc_text(FileCRC32_8(file_.path(), ui)) == stored;
+}
+
+void VolumeChain::show_progress() {
+  if (!options_.progress) return;
+  Ui& ui = *options_.progress;
+  ui.set_caption(std::string(msg::kUnpackingCaption) +
+                 std::string(format::file_name_part(file_.path())));
+  ui.set_progress_max(file_.size());
+  ui.set_progress(file_.tell());
+}
+
+void VolumeChain::open_volume(const std::string& path) {
+  if (!fs::is_file(path)) throw VolumeMissing{path};
+  reading_path_ = path;
+  File next(path, File::Mode::Read);
+  file_ = std::move(next);
+  start_ = format::kTagWidth;
+  verified_ = false;
+  if (options_.later_checksums == LaterChecksums::Verify ||
+      options_.later_checksums == LaterChecksums::Report) {
+    verified_ = checksum_ok();
+    if (!verified_) {
+      if (options_.later_checksums == LaterChecksums::Verify || !options_.report)
+        throw VolumeChecksumBad{path};
+      options_.report(path);
+      verified_ = true;  // reported once
+    }
+  } else if (options_.later_checksums == LaterChecksums::Skip) {
+    verified_ = true;
+  }
+  require_tail(format::kLaterTailBytes);
+  if (read_at(file_, 0, format::kTagWidth)[0] != format::kContinuationMarker)
+    throw VolumeDamaged{reading_path_, "том не начинается с метки продолжения"};
+  file_.seek(start_);
+  show_progress();
+}
+
+void VolumeChain::next_volume() {
+  if (number_ >= format::kMaxVolumes) throw VolumeDamaged{reading_path_, "томов больше 999"};
+  ++number_;
+  const std::string name =
+      format::next_volume_file_name(format::file_name_part(first_volume_), number_);
+  open_volume(format::join_path(format::folder_part(first_volume_), name));
+}
+
+std::size_t VolumeChain::read_data(void* buffer, std::size_t max) {
+  while (at_data_end()) {
+    if (!continued_) throw format::FormatError("данные записи выходят за конец последнего тома");
+    next_volume();
+  }
+  if (!verified_) {
+    const std::uint64_t at = position();
+    if (!checksum_ok()) throw VolumeChecksumBad{file_.path()};
+    verified_ = true;
+    file_.seek(at);
+  }
+  const std::uint64_t left = data_end_ - position();
+  const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(max, left));
+  if (file_.read(buffer, n) != n) throw format::FormatError("том обрывается");
+  return n;
+}
+
+void VolumeChain::skip_data(std::uint64_t count) {
+  while (count > 0) {
+    while (at_data_end()) {
+      if (!continued_) throw format::FormatError("данные записи выходят за конец последнего тома");
+      next_volume();
+    }
+    const std::uint64_t step = std::min(count, data_end_ - position());
+    file_.seek(position() + step);
+    count -= step;
+  }
+}
+
+std::size_t EntryData::read_chunk(unsigned char* buffer) {
+  if (remaining_ == 0) return 0;
+  const auto want =
+      static_cast<std::size_t>(std::min<std::uint64_t>(format::kChunkSize, remaining_));
+  const std::size_t got = chain_->read_data(buffer, want);
+  remaining_ -= got;
+  return got;
+}
+
+void EntryData::skip_rest() {
+  chain_->skip_data(remaining_);
+  remaining_ = 0;
+}
+
+}  // namespace tarvik::unpack

@@ -1,0 +1,115 @@
+#include "unpack/walk.h"
+
+#include <new>
+
+#include "format/layout.h"
+#include "format/messages.h"
+#include "pack/checksums.h"
+#include "platform/codepage.h"
+#include "platform/error.h"
+#include "unpack/inflate.h"
+
+namespace tarvik::unpack {
+
+namespace {
+
+constexpr std::string_view kFirstVolumeNumber = "001";
+
+}  // namespace
+
+Outcome walk_archive(const WalkOptions& options, RecordVisitor& visitor, Ui& ui) {
+  bool failed = false;
+  VolumeChain::Options chain_options;
+  chain_options.self_extracting = options.self_extracting;
+  chain_options.later_checksums = options.later_checksums;
+  chain_options.ui = &ui;
+  chain_options.progress = options.show_progress ? &ui : nullptr;
+  chain_options.report = [&](const std::string& path) {
+    ui.show_message(msg::damaged_archive(path, "контрольная сумма тома не совпадает"));
+    failed = true;
+  };
+
+  std::optional<VolumeChain> chain;
+  std::string entry;  // the stored path of the entry in hand, for messages
+  try {
+    chain.emplace(options.first_volume, chain_options);
+    if (!ReadVersion(chain->read_version(), ui)) return Outcome::EndProgram;
+    chain->check_first_tail();
+    format::FieldReader header_reader = chain->fields();
+    const format::Header header = format::read_header(header_reader);
+    if (options.not_first_message && header.volume_number != kFirstVolumeNumber) {
+      ui.show_message(*options.not_first_message);
+      return Outcome::Failed;
+    }
+
+    while (true) {
+      if (chain->at_data_end()) {
+        if (!chain->continued()) break;
+        chain->next_volume();
+        continue;
+      }
+      entry.clear();
+      format::FieldReader reader = chain->fields();
+      const char tag = reader.raw(format::kTagWidth)[0];
+      if (tag == format::kEndTag)
+        throw format::FormatError("метка конца записей стоит раньше хвоста тома");
+      const format::EntryHead head = format::read_entry_head(reader, tag);
+      Record record;
+      record.tag = tag;
+      record.path = codepage::from_archive(head.path);
+      record.attributes = head.attributes;
+      entry = record.path;
+      if (record.is_file()) record.file = format::read_file_fields(reader);
+
+      std::optional<EntryData> data;
+      if (record.is_file()) data.emplace(*chain, record.file.packed_size);
+      try {
+        const auto relative = format::relative_path(header.source_folder, head.path);
+        if (!relative) throw EntryDamaged{"путь записи не лежит в исходной папке архива"};
+        record.relative = codepage::from_archive(*relative);
+        if (data) {
+          visitor.file(record, *data);
+        } else {
+          visitor.folder(record);
+        }
+      } catch (const EntryDamaged& damage) {
+        ui.show_message(msg::damaged_entry(entry, damage.reason));
+        failed = true;
+        if (!visitor.go_on_after_damage()) return Outcome::Failed;
+      }
+      if (data) data->skip_rest();
+      visitor.after_record(*chain);
+    }
+  } catch (const format::FormatError& error) {
+    const std::string& volume = chain ? chain->volume_path() : options.first_volume;
+    ui.show_message(entry.empty() ? msg::damaged_archive(volume, error.what())
+                                  : msg::damaged_entry(entry, error.what()));
+    return Outcome::Failed;
+  } catch (const VolumeDamaged& damage) {
+    ui.show_message(msg::damaged_archive(damage.path, damage.reason));
+    return Outcome::Failed;
+  } catch (const VolumeMissing& missing) {
+    ui.show_message(msg::next_volume_missing(missing.path));
+    return Outcome::EndProgram;
+  } catch (const VolumeChecksumBad&) {
+    ui.show_message(msg::kChecksumError);
+    return Outcome::EndProgram;
+  } catch (const AbortRequested&) {
+    return Outcome::Aborted;
+  } catch (const OsError& error) {
+    const bool volume =
+        error.path() == options.first_volume || (chain && error.path() == chain->reading_path());
+    ui.show_message(volume ? msg::cannot_read(error.path(), error.reason())
+                           : msg::cannot_write(error.path(), error.reason()));
+    return Outcome::Failed;
+  } catch (const WriteFailure& error) {
+    ui.show_message(msg::cannot_write(error.path, error.reason));
+    return Outcome::Failed;
+  } catch (const std::bad_alloc&) {
+    ui.show_message(msg::cannot_write(entry, "недостаточно памяти"));
+    return Outcome::Failed;
+  }
+  return failed || visitor.failed() ? Outcome::Failed : Outcome::Done;
+}
+
+}  // namespace tarvik::unpack
