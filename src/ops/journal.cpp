@@ -51,8 +51,12 @@ void RollbackJournal::add_replaced(const std::string& original, const std::strin
 }
 
 std::vector<format::JournalEntry> RollbackJournal::read_backwards() const {
+  return read_journal_backwards(path_);
+}
+
+std::vector<format::JournalEntry> read_journal_backwards(const std::string& path) {
   std::vector<format::JournalEntry> entries;
-  File in(path_, File::Mode::Read);
+  File in(path, File::Mode::Read);
   std::uint64_t end = in.size();
   auto read_at = [&](std::uint64_t offset, std::size_t n) {
     std::string bytes(n, '\0');

@@ -39,6 +39,9 @@ class RollbackJournal {
   File file_;
 };
 
+// The entries of a journal file, newest first; reading stops at a damaged entry.
+std::vector<format::JournalEntry> read_journal_backwards(const std::string& path);
+
 // Moves `target` aside (to a free name beside it) and journals it, so that the rollback can
 // put it back. Returns the aside path. throws OsError.
 std::string move_aside(RollbackJournal& journal, const std::string& target);
