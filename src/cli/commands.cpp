@@ -212,17 +212,6 @@ int test(const std::vector<std::string>& argv) {
   return exit_status(outcome);
 }
 
-// The password of volume 001, as the browser asks it before showing an archive.
-bool password_ok(const std::string& archive, Ui& ui) {
-  try {
-    File volume(archive, File::Mode::Read);
-    return ReadPassw(volume, ui);
-  } catch (const OsError& e) {
-    ui.show_message(msg::cannot_read(archive, e.reason()));
-    return false;
-  }
-}
-
 int list(const std::vector<std::string>& argv) {
   Args args = parse(argv, 1, {"-p"}, {"-r"});
   if (!args.error.empty()) return usage(args.error);

@@ -409,7 +409,10 @@ bool self_extract_password_ok(const std::string& path, Ui& ui) {
 }
 
 bool check_before_extract(const std::string& first_volume, Ui& ui) {
-  if (!volume_checksum_ok(first_volume, ui)) return false;
+  return volume_checksum_ok(first_volume, ui) && password_ok(first_volume, ui);
+}
+
+bool password_ok(const std::string& first_volume, Ui& ui) {
   try {
     File volume(first_volume, File::Mode::Read);
     return ReadPassw(volume, ui);

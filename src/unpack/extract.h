@@ -84,6 +84,9 @@ bool ends_in_volume_tail(const std::string& path);
 // An unreadable file shows its reason and gives false.
 bool self_extract_password_ok(const std::string& path, Ui& ui);
 
+// The password of volume 001, as the browser checks it before showing an archive.
+bool password_ok(const std::string& first_volume, Ui& ui);
+
 // The callers' checks before a whole or chosen extraction: volume 001's checksum, then its
 // password. False (the message shown) means the caller stops.
 bool check_before_extract(const std::string& first_volume, Ui& ui);

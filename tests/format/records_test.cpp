@@ -1,7 +1,6 @@
 // The bytes of a volume: header, records, size fields, tails, journal entries, checksums,
 // and the reader's refusal of damaged fields.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include "format/crc.h"
 #include "format/fields.h"
@@ -10,24 +9,15 @@
 #include "format/password.h"
 #include "format/records.h"
 #include "format/time_text.h"
+#include "test_support.h"
 
 using namespace std::string_literals;
 namespace f = tarvik::format;
 
-namespace {
-std::string zlib_of(const std::string& data) {
-  uLongf n = compressBound(data.size());
-  std::string out(n, '\0');
-  compress2(reinterpret_cast<Bytef*>(out.data()), &n, reinterpret_cast<const Bytef*>(data.data()),
-            data.size(), Z_DEFAULT_COMPRESSION);
-  out.resize(n);
-  return out;
-}
-}  // namespace
 
 // a.txt holding "hello", packed from C:\Work: one volume of 151 bytes.
 TEST(VolumeBytes, WorkedExample) {
-  std::string packed = zlib_of("hello");
+  std::string packed = tarvik::test::zlib_of("hello");
   ASSERT_EQ(packed.size(), 13u);
   std::string volume = f::header_bytes("C:\\Work");
   volume += f::file_record_head("C:\\Work\\a.txt", 32, "08.12.2026 14:05");

@@ -2,7 +2,6 @@
 // messages, and runs that end early (abort, full disk, unreadable files, 999 volumes) leaving
 // nothing behind.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <filesystem>
 #include <random>
@@ -24,17 +23,10 @@ using namespace std::string_literals;
 using namespace tarvik;
 using tarvik::test::RecordingUi;
 using tarvik::test::TempDir;
+using tarvik::test::zlib_of;
 
 namespace {
 
-std::string zlib_of(const std::string& data) {
-  uLongf n = compressBound(data.size());
-  std::string out(n, '\0');
-  compress2(reinterpret_cast<Bytef*>(out.data()), &n, reinterpret_cast<const Bytef*>(data.data()),
-            data.size(), Z_DEFAULT_COMPRESSION);
-  out.resize(n);
-  return out;
-}
 
 std::string random_bytes(std::size_t n, unsigned seed) {
   std::mt19937 gen(seed);

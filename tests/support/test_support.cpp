@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include <zlib.h>
+
 #include <atomic>
 #include <fstream>
 #include <iterator>
@@ -54,6 +56,15 @@ std::string read_file(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path.string());
   return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string zlib_of(std::string_view data) {
+  uLongf n = compressBound(static_cast<uLong>(data.size()));
+  std::string out(n, '\0');
+  compress2(reinterpret_cast<Bytef*>(out.data()), &n, reinterpret_cast<const Bytef*>(data.data()),
+            static_cast<uLong>(data.size()), Z_DEFAULT_COMPRESSION);
+  out.resize(n);
+  return out;
 }
 
 }  // namespace tarvik::test

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/ui.h"
@@ -64,6 +65,9 @@ class TempDir {
  private:
   std::filesystem::path native_;
 };
+
+// One-shot zlib compression at the default level: what the packer's stream must equal.
+std::string zlib_of(std::string_view data);
 
 // Writes bytes to a native path, creating parent folders.
 void write_file(const std::filesystem::path& path, const std::string& bytes);

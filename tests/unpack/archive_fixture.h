@@ -25,15 +25,6 @@
 
 namespace tarvik::test {
 
-inline std::string zlib_of(std::string_view data) {
-  uLongf n = compressBound(static_cast<uLong>(data.size()));
-  std::string out(n, '\0');
-  compress2(reinterpret_cast<Bytef*>(out.data()), &n, reinterpret_cast<const Bytef*>(data.data()),
-            static_cast<uLong>(data.size()), Z_DEFAULT_COMPRESSION);
-  out.resize(n);
-  return out;
-}
-
 // Bytes that do not compress (so packed sizes are predictable).
 inline std::string noise(std::size_t n, unsigned seed = 1) {
   std::mt19937 gen(seed);
