@@ -14,6 +14,7 @@
 # Times are wall-clock seconds (the median of $REPS runs) and CPU seconds (user + system, also
 # the median); the machine is shared, so CPU time is the steadier figure when other work runs.
 # Peak memory is "Maximum resident set size" of /usr/bin/time -v, the largest of the runs.
+# shellcheck disable=SC2034 # sets variables for the benchmarks that source it
 set -euo pipefail
 
 # Numbers with a decimal point, whatever the caller's locale (bash prints EPOCHREALTIME with

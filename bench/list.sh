@@ -7,22 +7,24 @@
 #   2. `tarvik list -r` as the archive grows: the same records with the random files making it
 #      128, 256, 512 and 1024 MiB (and the records alone), then 1024 MiB with twice the records.
 # With QUICK=1: the c++ and linux folders of /usr/include and sizes of 32 to 256 MiB.
-# Wall time is the median of 7 runs (3 with QUICK=1; BENCH_REPS to change). CPU time is shown
+# Wall time is the median of 11 runs (5 with QUICK=1; BENCH_REPS to change). CPU time is shown
 # but too coarse (10 ms) for runs this short. Everything on a tmpfs.
+# shellcheck source=bench/common.bash
 source "$(dirname "${BASH_SOURCE[0]}")/common.bash"
 
 if [ "$QUICK" = 1 ]; then
   sizes=(32 64 128 256)
-  REPS=${BENCH_REPS:-3}
+  REPS=${BENCH_REPS:-5}
 else
   sizes=(128 256 512 1024)
-  REPS=${BENCH_REPS:-7}
+  REPS=${BENCH_REPS:-11}
 fi
 top=${sizes[-1]}
 
 work=$BENCH_TMP/list
 mkdir -p "$work"
-need_kib=$(((top * 3 + 512) * 1024))
+# At the most: the archives of part 2 (about 3.9 times the largest) and the random files.
+need_kib=$(((top * 5 + 512) * 1024))
 if [ "$(free_kib "$work")" -lt "$need_kib" ]; then
   say "list.sh: SKIPPED: the tmpfs (or the memory behind it) lacks $((need_kib / 1024)) MiB"
   exit 0
@@ -73,9 +75,9 @@ base_bytes=$(size_of "$work/records/a.kzv")
 KEEP_FILL=1 make_archive "s$top" "$top" 1
 (cd "$work/s$top" && zip -6 -r -q a.zip inc1 fill)
 rm -rf "$work/s$top/fill"
-cd "$work/s$top"
+cd "$work/s$top" || exit 1
 compare ":" "$(printf '%q ' "$TV" list a.kzv -r)" ":" "$(printf '%q ' unzip -l a.zip)"
-cd - >/dev/null
+cd - >/dev/null || exit 1
 # Records as each program shows them (one more run, untimed, to count).
 tv_records=$("$TV" list "$work/s$top/a.kzv" -r | tail -n +2 | wc -l)
 zip_records=$(unzip -Z1 "$work/s$top/a.zip" | wc -l)
@@ -106,36 +108,48 @@ for s in "${sizes[@]}"; do
 done
 make_archive "d$top" "$top" 2
 
+# Every archive in turn, $REPS rounds, so that a change in the machine's load falls on all.
+names=(records "${sizes[@]/#/s}" "d$top")
+declare -A walls cpus rss_of wall_of rec_of
+for ((i = 0; i < REPS; i++)); do
+  for name in "${names[@]}"; do
+    cd "$work/$name" || exit 1
+    run_once "$TV" list a.kzv -r
+    walls[$name]+=" $R_WALL"
+    cpus[$name]+=" $R_CPU"
+    if [ "$R_RSS" -gt "${rss_of[$name]:-0}" ]; then rss_of[$name]=$R_RSS; fi
+    [ $i -gt 0 ] || rec_of[$name]=$(records_in "$BENCH_TMP/.log")
+    cd - >/dev/null || exit 1
+  done
+done
+
 echo
-say "2. tarvik list -r as the archive grows ($REPS runs each; wall and CPU medians)."
-say "   Ratios are against the first row (the records alone)."
+say "2. tarvik list -r as the archive grows ($REPS rounds over all the archives; wall and CPU"
+say "   medians, peak memory the largest). Ratios are against the first row (the records alone)."
 printf '%-26s %11s %8s %8s %8s %9s %8s %8s\n' "archive" "archive MiB" "records" "wall s" \
   "CPU s" "peak MiB" "x size" "x time"
 hr
-first_size="" first_wall="" first_records=""
-declare -A wall_of rec_of
-for name in records $(printf 's%s ' "${sizes[@]}") "d$top"; do
-  d=$work/$name
-  cd "$d"
-  measure ":" -- "$TV" list a.kzv -r
-  records=$(records_in "$BENCH_TMP/.log")
-  size=$(size_of a.kzv)
-  cd - >/dev/null
+first_size="" first_wall=""
+for name in "${names[@]}"; do
+  # shellcheck disable=SC2086 # the lists of times split on purpose
+  wall=$(median ${walls[$name]})
+  # shellcheck disable=SC2086
+  cpu=$(median ${cpus[$name]})
+  wall_of[$name]=$wall
+  size=$(size_of "$work/$name/a.kzv")
   if [ -z "$first_size" ]; then
-    first_size=$size first_wall=$M_WALL first_records=$records
+    first_size=$size first_wall=$wall
   fi
-  wall_of[$name]=$M_WALL
-  rec_of[$name]=$records
   case $name in
     records) label="records alone" ;;
     d*) label="twice the records" ;;
     *) label="same records + random" ;;
   esac
-  printf '%-26s %11s %8s %8.3f %8.2f %9s %8s %8s\n' "$label" "$(mib "$size")" "$records" \
-    "$M_WALL" "$M_CPU" "$(fmt %.1f "$M_RSS / 1024")" "$(ratio "$size" "$first_size")" \
-    "$(ratio "$M_WALL" "$first_wall")"
-  rm -rf "$d"
+  printf '%-26s %11s %8s %8.3f %8.2f %9s %8s %8s\n' "$label" "$(mib "$size")" "${rec_of[$name]}" \
+    "$wall" "$cpu" "$(fmt %.1f "${rss_of[$name]} / 1024")" "$(ratio "$size" "$first_size")" \
+    "$(ratio "$wall" "$first_wall")"
 done
+rm -rf "${names[@]/#/$work/}"
 hr
 small=s${sizes[0]}
 echo

@@ -7,6 +7,7 @@
 # Wall time (median of $REPS runs, the programs taking turns), MB/s of input, CPU time, peak
 # resident memory and archive size of each, and the ratios tarvik/zip. Everything on a tmpfs.
 # The archives are left in the cache for unpack.sh.
+# shellcheck source=bench/common.bash
 source "$(dirname "${BASH_SOURCE[0]}")/common.bash"
 
 work=$BENCH_TMP/pack
@@ -31,7 +32,7 @@ summary=()
 # pack_case LABEL DIR ITEM BYTES: packs DIR/ITEM with both programs, archives in DIR.
 pack_case() {
   local label=$1 dir=$2 item=$3 bytes=$4 key=$5
-  cd "$dir"
+  cd "$dir" || exit 1
   compare "rm -f a.kzv" "$(printf '%q ' "$TV" pack -n a "$item")" \
     "rm -f a.zip" "$(printf '%q ' zip -6 -r -q a.zip "$item")"
   local tv_size zip_size
@@ -47,7 +48,7 @@ pack_case() {
     "$(ratio "$tv_size" "$zip_size")")")
   mv a.kzv "$archives/$key.kzv"
   mv a.zip "$archives/$key.zip"
-  cd - >/dev/null
+  cd - >/dev/null || exit 1
 }
 
 start=$EPOCHREALTIME

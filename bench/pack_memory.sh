@@ -9,6 +9,7 @@
 # Room: the file, its two archives and the spill of the compressed data (up to about twice
 # the file) go to the tmpfs when it has room (and the machine the memory: a tmpfs lives in
 # it); otherwise to a folder under /work (a disk: the output says so).
+# shellcheck source=bench/common.bash
 source "$(dirname "${BASH_SOURCE[0]}")/common.bash"
 
 n=2048
@@ -63,7 +64,7 @@ same_bytes() { whole_file | cmp -s - "$1"; }
 printf '%-15s %8s %8s %8s %9s %11s  %s\n' "program" "wall s" "MB/s" "CPU s" "peak MiB" \
   "archive MiB" "tarvik under $limit_mib MiB?"
 hr
-cd "$dir"
+cd "$dir" || exit 1
 run_once "$TV" pack -n a big.bin
 tv=("$R_WALL" "$R_CPU" "$R_RSS")
 tv_size=$(size_of a.kzv)
@@ -112,7 +113,7 @@ else
   [ $zip_ok = 1 ] || summary+=("unzip: the result differs from the packed file")
 fi
 hr
-cd - >/dev/null
+cd - >/dev/null || exit 1
 rm -rf "$dir"
 echo
 say "Summary:"

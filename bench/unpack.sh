@@ -5,6 +5,7 @@
 # (median of $REPS runs, the programs taking turns), MB/s of unpacked data, CPU time and peak
 # resident memory, and the ratios tarvik/unzip. Both results are compared with the originals
 # (untimed). Everything on a tmpfs.
+# shellcheck source=bench/common.bash
 source "$(dirname "${BASH_SOURCE[0]}")/common.bash"
 
 work=$BENCH_TMP/unpack
@@ -32,7 +33,7 @@ unpack_case() {
   local label=$1 key=$2 bytes=$3 original=$4 item=$5 kzv zipf
   kzv=$archives/$key.kzv
   zipf=$archives/$key.zip
-  cd "$work"
+  cd "$work" || exit 1
   compare "rm -rf out-tv" "$(printf '%q ' "$TV" unpack "$kzv" -C out-tv)" \
     "rm -rf out-zip" "$(printf '%q ' unzip -q "$zipf" -d out-zip)"
   table_row "$label" "tarvik unpack" "$bytes" "$A_WALL" "$A_CPU" "$A_RSS" "$(size_of "$kzv")"
@@ -50,7 +51,7 @@ unpack_case() {
     fi
   done
   rm -rf out-tv out-zip
-  cd - >/dev/null
+  cd - >/dev/null || exit 1
 }
 
 start=$EPOCHREALTIME

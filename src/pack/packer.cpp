@@ -132,6 +132,7 @@ class Packer {
     }
     writer_.write_fields(format::file_record_head(bytes, attributes, format::time_text(time)));
     if (op_.abort) return;  // the record stays without data; the run is rolled back
+    op_.ui.set_item(name);  // a large file takes a while before its first chunk is written
     if (!DeflateFileToVolumes(path, writer_, deflater_, buffer_, op_)) {
       stopped_ = true;  // the 999-volume limit
       return;
