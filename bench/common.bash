@@ -154,16 +154,16 @@ include_copy() {
   local dir=$BENCH_CACHE/include-q$QUICK
   if [ ! -d "$dir/inc" ]; then
     rm -rf "$dir"
-    mkdir -p "$dir/inc.part"
+    mkdir -p "$dir/inc.new"
     if [ "$QUICK" = 1 ]; then
-      cp -rL /usr/include/c++ /usr/include/linux "$dir/inc.part/"
+      cp -rL /usr/include/c++ /usr/include/linux "$dir/inc.new/"
     else
-      cp -rL /usr/include/. "$dir/inc.part/" 2>/dev/null || true
+      cp -rL /usr/include/. "$dir/inc.new/" 2>/dev/null || true
     fi
     # Names the archive's code page cannot hold would make a run of tarvik fail, not measure.
     # /usr/include has none; this only guards against a strange machine.
-    find "$dir/inc.part" -depth -name '*[^ -~]*' -exec rm -rf {} + 2>/dev/null || true
-    mv "$dir/inc.part" "$dir/inc"
+    find "$dir/inc.new" -depth -name '*[^ -~]*' -exec rm -rf {} + 2>/dev/null || true
+    mv "$dir/inc.new" "$dir/inc"
   fi
   echo "$dir/inc"
 }
@@ -182,11 +182,11 @@ random_file() { random_stream | head -c "$2" >"$1"; }
 text_corpus() {
   local f=$BENCH_CACHE/corpus.txt
   if [ ! -f "$f" ]; then
-    find /usr/include -type f -name '*.h' -print0 | LC_ALL=C sort -z | xargs -0 cat >"$f.part"
-    while [ "$(size_of "$f.part")" -lt $((64 * MiB)) ]; do
-      cat "$f.part" "$f.part" >"$f.two" && mv "$f.two" "$f.part"
+    find /usr/include -type f -name '*.h' -print0 | LC_ALL=C sort -z | xargs -0 cat >"$f.new"
+    while [ "$(size_of "$f.new")" -lt $((64 * MiB)) ]; do
+      cat "$f.new" "$f.new" >"$f.two" && mv "$f.two" "$f.new"
     done
-    mv "$f.part" "$f"
+    mv "$f.new" "$f"
   fi
   echo "$f"
 }
@@ -210,9 +210,9 @@ mixed_file() {
         t=$((t + 1))
       fi
     done
-  } >"$out.part"
+  } >"$out.new"
   rm -f "$rnd"
-  mv "$out.part" "$out"
+  mv "$out.new" "$out"
 }
 
 # big_file: the large mixed file of pack.sh and unpack.sh, in the cache (512 MiB, or 64 MiB
@@ -244,7 +244,7 @@ cached_archive() { echo "$BENCH_CACHE/archives-$TV_KEY/$1"; }
 
 hr() { printf '%s\n' "------------------------------------------------------------------------------------------"; }
 
-# compare PREP_A CMD_A PREP_B CMD_B: two commands (shell text; the PREP parts, untimed, remove
+# compare PREP_A CMD_A PREP_B CMD_B: two commands (shell text; the PREP commands, untimed, remove
 # what the previous run left) run in turn A, B, A, B, ... $REPS times each, so that a change in
 # the machine's load falls on both alike. Sets A_WALL A_CPU A_RSS and B_WALL B_CPU B_RSS (median
 # times, largest peak memory).

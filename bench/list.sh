@@ -23,7 +23,7 @@ top=${sizes[-1]}
 
 work=$BENCH_TMP/list
 mkdir -p "$work"
-# At the most: the archives of part 2 (about 3.9 times the largest) and the random files.
+# At the most: the archives of the growth series (about 3.9 times the largest) and the random files.
 need_kib=$(((top * 5 + 512) * 1024))
 if [ "$(free_kib "$work")" -lt "$need_kib" ]; then
   say "list.sh: SKIPPED: the tmpfs (or the memory behind it) lacks $((need_kib / 1024)) MiB"
