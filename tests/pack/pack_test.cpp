@@ -23,17 +23,11 @@ using namespace std::string_literals;
 using namespace tarvik;
 using tarvik::test::RecordingUi;
 using tarvik::test::TempDir;
+using tarvik::test::noise;
 using tarvik::test::zlib_of;
 
 namespace {
 
-
-std::string random_bytes(std::size_t n, unsigned seed) {
-  std::mt19937 gen(seed);
-  std::string s(n, '\0');
-  for (auto& c : s) c = static_cast<char>(gen());
-  return s;
-}
 
 // Files and folders of a packing run: a source folder and a program folder (journal, stub).
 struct Fixture {
@@ -140,7 +134,7 @@ TEST(Packing, WalkOrderAttributesAndOwnArchiveSkipped) {
 
 TEST(Packing, StreamsEqualOneShotCompressionAlsoPastTheMemoryBound) {
   Fixture fx;
-  std::string big = random_bytes(3 * 1024 * 1024, 1) + std::string(3 * 1024 * 1024, 'z');
+  std::string big = noise(3 * 1024 * 1024, 1) + std::string(3 * 1024 * 1024, 'z');
   fx.put("big.bin", big);
   std::string text;
   for (int i = 0; i < 20000; ++i) text += "line " + std::to_string(i) + "\n";
@@ -186,7 +180,7 @@ TEST(Splitting, LimitsAndEdges) {
     std::vector<std::string> items;
     for (std::size_t i = 0; i < c.sizes.size(); ++i) {
       std::string name = "f" + std::to_string(i) + ".bin";
-      fx.put(name, random_bytes(c.sizes[i], static_cast<unsigned>(i + 7)));
+      fx.put(name, noise(c.sizes[i], static_cast<unsigned>(i + 7)));
       items.push_back(name);
     }
     RecordingUi ui;
@@ -202,9 +196,9 @@ TEST(Splitting, LimitsAndEdges) {
 
 TEST(Splitting, SelfExtractingMultiVolumeCarriesStubAndPasswordInVolume001) {
   Fixture fx;
-  std::string stub = "MZ" + random_bytes(5000, 3);
+  std::string stub = "MZ" + noise(5000, 3);
   test::write_file(*fs::to_native(fx.program + "\\Tarvik.sfx"), stub);
-  fx.put("data.bin", random_bytes(3000, 4));
+  fx.put("data.bin", noise(3000, 4));
   PackOptions options = multi("1");
   options.self_extracting = true;
   options.password = " secret ";
@@ -316,9 +310,9 @@ TEST(EarlyEnd, AbortFullDiskUnreadableAndMissingStubLeaveNothing) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Fixture fx;
-    fx.put("a.bin", random_bytes(5000, 1));
-    fx.put("b.bin", random_bytes(5000, 2));
-    fx.put("c.bin", random_bytes(100, 3));
+    fx.put("a.bin", noise(5000, 1));
+    fx.put("b.bin", noise(5000, 2));
+    fx.put("c.bin", noise(100, 3));
     auto before = fx.files();
     RecordingUi ui;
     PackOptions options;
@@ -368,7 +362,7 @@ TEST(Links, FolderLinksAreNotFollowedFileLinksArePackedAsTheirFile) {
 
 TEST(EarlyEnd, TheNineHundredNinetyNinthVolumeEndsTheRun) {
   Fixture fx;
-  fx.put("big.bin", random_bytes(999 * 1024, 9));  // more than 998 chunks
+  fx.put("big.bin", noise(999 * 1024, 9));  // more than 998 chunks
   RecordingUi ui;
   EXPECT_EQ(fx.pack({"big.bin"}, multi("0"), ui), Outcome::Failed);
   EXPECT_EQ(ui.messages, std::vector<std::string>{std::string(msg::kTooManyVolumes)});

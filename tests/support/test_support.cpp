@@ -58,6 +58,13 @@ std::string read_file(const std::filesystem::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+std::string noise(std::size_t n, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::string s(n, '\0');
+  for (auto& c : s) c = static_cast<char>(gen());
+  return s;
+}
+
 std::string zlib_of(std::string_view data) {
   uLongf n = compressBound(static_cast<uLong>(data.size()));
   std::string out(n, '\0');

@@ -66,6 +66,10 @@ class TempDir {
   std::filesystem::path native_;
 };
 
+// Bytes that do not compress (zlib stores them: n bytes pack into n + 11), so packed sizes are
+// predictable.
+std::string noise(std::size_t n, unsigned seed = 1);
+
 // One-shot zlib compression at the default level: what the packer's stream must equal.
 std::string zlib_of(std::string_view data);
 

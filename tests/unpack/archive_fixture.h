@@ -25,14 +25,6 @@
 
 namespace tarvik::test {
 
-// Bytes that do not compress (so packed sizes are predictable).
-inline std::string noise(std::size_t n, unsigned seed = 1) {
-  std::mt19937 gen(seed);
-  std::string s(n, '\0');
-  for (auto& c : s) c = static_cast<char>(gen());
-  return s;
-}
-
 // Archive bytes of a UTF-8 name.
 inline std::string cp(std::string_view utf8) { return codepage::to_archive(utf8).value(); }
 
