@@ -13,6 +13,7 @@
 #include "ops/runner.h"
 #include "pack/packer.h"
 #include "pack/password_check.h"
+#include "platform/codepage.h"
 #include "platform/console.h"
 #include "platform/error.h"
 #include "platform/file.h"
@@ -96,12 +97,6 @@ std::string normalize_level(std::string level) {
   return level;
 }
 
-std::size_t code_points(std::string_view s) {
-  std::size_t n = 0;
-  for (char c : s) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  return n;
-}
-
 void print_rows(const std::vector<browse::Row>& rows) {
   std::vector<std::vector<std::string>> table = {
       {"Название", "Тип", "Создан", "Полный, байтов", "Сжат, байтов"}};
@@ -109,13 +104,14 @@ void print_rows(const std::vector<browse::Row>& rows) {
     table.push_back({r.name, std::string(r.type()), r.date, r.full_size, r.packed_size});
   std::vector<std::size_t> width(5, 0);
   for (const auto& line : table)
-    for (std::size_t c = 0; c < line.size(); ++c) width[c] = std::max(width[c], code_points(line[c]));
+    for (std::size_t c = 0; c < line.size(); ++c)
+      width[c] = std::max(width[c], codepage::code_points(line[c]));
   std::string out;
   for (const auto& line : table) {
     std::string text;
     for (std::size_t c = 0; c < line.size(); ++c) {
       bool numeric = c >= 3;
-      std::string pad(width[c] - code_points(line[c]), ' ');
+      std::string pad(width[c] - codepage::code_points(line[c]), ' ');
       text += numeric ? pad + line[c] : line[c] + (c + 1 < line.size() ? pad : "");
       if (c + 1 < line.size()) text += "  ";
     }
@@ -149,7 +145,7 @@ int pack(const std::vector<std::string>& argv) {
   }
   options.self_extracting = args.flag("-s");
   options.program_folder = program_folder();
-  if (code_points(options.password) > 12) return usage("пароль длиннее 12 символов");
+  if (codepage::code_points(options.password) > format::kMaxPasswordChars) return usage("пароль длиннее 12 символов");
 
   TerminalUi ui;
   ui.set_progress_max(SumSize(selection));

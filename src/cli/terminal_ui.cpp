@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/codepage.h"
 #include "platform/console.h"
 
 namespace tarvik::cli {
@@ -10,15 +11,9 @@ namespace {
 constexpr auto kRedrawEvery = std::chrono::milliseconds(100);
 constexpr int kBarWidth = 24;
 
-std::size_t code_points(std::string_view s) {
-  std::size_t n = 0;
-  for (char c : s) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  return n;
-}
-
 // The last `width` code points of `s`.
 std::string tail_code_points(std::string_view s, std::size_t width) {
-  std::size_t total = code_points(s);
+  std::size_t total = codepage::code_points(s);
   if (total <= width) return std::string(s);
   std::size_t skip = total - width, seen = 0, i = 0;
   for (; i < s.size(); ++i) {
@@ -84,7 +79,7 @@ void TerminalUi::draw(bool force) {
                      std::string(kBarWidth - filled, '-') + "] " + megabytes(position_) + "/" +
                      megabytes(max_) + " МБ ";
   int width = console::terminal_width() - 1;
-  int room = width - static_cast<int>(code_points(line));
+  int room = width - static_cast<int>(codepage::code_points(line));
   if (room > 4) line += tail_code_points(item_, static_cast<std::size_t>(room));
   console::write_err(line + "\x1b[K");
   line_shown_ = true;

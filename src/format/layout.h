@@ -45,6 +45,7 @@ inline constexpr std::size_t kStubSizeWidth = 10;
 inline constexpr std::size_t kPasswordTagWidth = 3;
 inline constexpr std::size_t kPasswordTextWidth = 30;
 inline constexpr std::size_t kPasswordRecordBytes = kPasswordTagWidth + kPasswordTextWidth;
+inline constexpr std::size_t kMaxPasswordChars = 12;
 inline constexpr std::string_view kPasswordTag = "=<N";
 inline constexpr std::string_view kNoPasswordTag = "K*)";
 inline constexpr std::string_view kLastTerminator = "D{A";

@@ -74,12 +74,7 @@ std::string FieldReader::raw(std::size_t n) {
   std::uint64_t pos = position();
   if (pos > end_ || n > end_ - pos) throw FormatError("запись выходит за конец тома");
   std::string bytes(n, '\0');
-  std::size_t got = 0;
-  while (got < n) {
-    std::size_t r = source_->read(bytes.data() + got, n - got);
-    if (r == 0) throw FormatError("том обрывается посреди записи");
-    got += r;
-  }
+  if (source_->read(bytes.data(), n) != n) throw FormatError("том обрывается посреди записи");
   return bytes;
 }
 

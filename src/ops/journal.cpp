@@ -61,13 +61,7 @@ std::vector<format::JournalEntry> read_journal_backwards(const std::string& path
   auto read_at = [&](std::uint64_t offset, std::size_t n) {
     std::string bytes(n, '\0');
     in.seek(offset);
-    std::size_t got = 0;
-    while (got < n) {
-      std::size_t r = in.read(bytes.data() + got, n - got);
-      if (r == 0) break;
-      got += r;
-    }
-    bytes.resize(got);
+    bytes.resize(in.read(bytes.data(), n));
     return bytes;
   };
   while (end >= format::kJournalLengthWidth) {

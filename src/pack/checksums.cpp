@@ -15,17 +15,6 @@ namespace tarvik {
 namespace {
 constexpr std::size_t kCrcBlock = 32768;
 
-// Reads exactly n bytes unless the file ends first; returns how many were read.
-std::size_t read_full(File& file, char* buffer, std::size_t n) {
-  std::size_t got = 0;
-  while (got < n) {
-    std::size_t r = file.read(buffer + got, n - got);
-    if (r == 0) break;
-    got += r;
-  }
-  return got;
-}
-
 struct CrcResult {
   std::uint32_t crc = 0;
   bool ok = false;
@@ -45,7 +34,7 @@ CrcResult file_crc(const std::string& path, std::uint64_t keep_out, Ui& ui,
     std::vector<char> block(kCrcBlock);
     while (left > 0) {
       std::size_t n = left > kCrcBlock ? kCrcBlock : static_cast<std::size_t>(left);
-      std::size_t got = read_full(file, block.data(), n);
+      std::size_t got = file.read(block.data(), n);
       crc.update(block.data(), got);
       if (got < n) throw format::FormatError("файл укоротился при чтении");
       left -= got;
@@ -77,19 +66,8 @@ void WriteCRC(const std::string& path, Ui& ui) {
 }
 
 bool ReadCRC(ByteSource& volume, const std::string& expected, Ui& ui) {
-  std::string stored;
-  if (volume.size() >= format::kChecksumWidth) {
-    stored.resize(format::kChecksumWidth);
-    volume.seek(volume.size() - format::kChecksumWidth);
-    std::size_t got = 0;
-    while (got < stored.size()) {
-      std::size_t r = volume.read(stored.data() + got, stored.size() - got);
-      if (r == 0) break;
-      got += r;
-    }
-    stored.resize(got);
-  }
-  if (format::field_text(stored) == expected && !expected.empty()) return true;
+  auto stored = read_from_end(volume, format::kChecksumWidth, format::kChecksumWidth);
+  if (stored && format::field_text(*stored) == expected && !expected.empty()) return true;
   ui.show_message(msg::kChecksumError);
   return false;
 }

@@ -51,6 +51,28 @@ void SpillBuffer::append(const char* data, std::size_t n) {
   }
 }
 
+bool SpillBuffer::for_each_chunk(std::size_t chunk,
+                                 const std::function<bool(const char*, std::size_t)>& sink) {
+  for (std::size_t pos = 0; pos < memory_.size(); pos += chunk) {
+    if (!sink(memory_.data() + pos, std::min(chunk, memory_.size() - pos))) return false;
+  }
+  if (!spill_ || spilled_ == 0) return true;
+  std::vector<char> block(chunk);
+  try {
+    spill_->seek(0);
+    for (std::uint64_t left = spilled_; left > 0;) {
+      std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, left));
+      if (spill_->read(block.data(), n) != n)
+        throw PackFailure(msg::cannot_read(spill_path_, "файл короче записанного в него"));
+      if (!sink(block.data(), n)) return false;
+      left -= n;
+    }
+  } catch (const OsError& e) {
+    throw PackFailure(msg::cannot_read(spill_path_, e.reason()));
+  }
+  return true;
+}
+
 Deflater::Deflater() : stream_(std::make_unique<z_stream>()), in_(kReadBlock), out_(kDeflateOut) {
   if (deflateInit(stream_.get(), Z_DEFAULT_COMPRESSION) != Z_OK)
     throw PackFailure("zlib: deflateInit");

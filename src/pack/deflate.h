@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,7 +12,6 @@
 
 #include "ops/operation.h"
 #include "pack/volume_writer.h"
-#include "platform/error.h"
 #include "platform/file.h"
 
 struct z_stream_s;
@@ -29,10 +29,10 @@ class SpillBuffer {
   void clear();
   void append(const char* data, std::size_t n);  // throws PackFailure
   std::uint64_t size() const { return size_; }
-  // Calls sink(chunk, n) for consecutive chunks of at most `chunk` bytes; stops when it
+  // Calls sink(data, n) for consecutive chunks of at most `chunk` bytes; stops when it
   // returns false. throws PackFailure.
-  template <typename Sink>
-  bool for_each_chunk(std::size_t chunk, Sink&& sink);
+  bool for_each_chunk(std::size_t chunk,
+                      const std::function<bool(const char*, std::size_t)>& sink);
 
  private:
   std::string spill_path_;
@@ -65,35 +65,5 @@ class Deflater {
 // throws PackFailure.
 bool DeflateFileToVolumes(const std::string& source_path, VolumeWriter& writer, Deflater& deflater,
                           SpillBuffer& buffer, Operation& op);
-
-template <typename Sink>
-bool SpillBuffer::for_each_chunk(std::size_t chunk, Sink&& sink) {
-  std::size_t pos = 0;
-  while (pos < memory_.size()) {
-    std::size_t n = std::min(chunk, memory_.size() - pos);
-    if (!sink(memory_.data() + pos, n)) return false;
-    pos += n;
-  }
-  if (!spill_ || spilled_ == 0) return true;
-  std::vector<char> block(chunk);
-  try {
-    spill_->seek(0);
-    std::uint64_t left = spilled_;
-    while (left > 0) {
-      std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, left));
-      std::size_t got = 0;
-      while (got < n) {
-        std::size_t r = spill_->read(block.data() + got, n - got);
-        if (r == 0) throw PackFailure("spill file ended early");
-        got += r;
-      }
-      if (!sink(block.data(), n)) return false;
-      left -= n;
-    }
-  } catch (const OsError& e) {
-    throw PackFailure(e.what());
-  }
-  return true;
-}
 
 }  // namespace tarvik

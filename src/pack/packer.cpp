@@ -28,11 +28,6 @@ constexpr std::size_t kSpillMemory = 4 * 1024 * 1024;
 constexpr std::string_view kSpillSuffix = ".tzs";
 constexpr std::string_view kForbiddenNameChars = "\\/:*?\"<>|";
 
-std::size_t utf8_length(std::string_view text) {
-  return static_cast<std::size_t>(std::count_if(
-      text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
 std::string archive_bytes(const std::string& path) {
   auto bytes = codepage::to_archive(path);
   if (!bytes) throw PackFailure(msg::name_not_in_code_page(path));
@@ -171,7 +166,7 @@ bool validate(const Selection& selection, const PackOptions& options, Ui& ui,
     ui.show_message(msg::kNoVolumeSize);
     return false;
   }
-  if (utf8_length(name) > format::kMaxArchiveNameChars ||
+  if (codepage::code_points(name) > format::kMaxArchiveNameChars ||
       name.find_first_of(kForbiddenNameChars) != std::string::npos) {
     ui.show_message(msg::bad_archive_name(name));
     return false;

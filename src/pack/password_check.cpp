@@ -17,26 +17,17 @@ std::optional<std::string> WritePs(const std::string& password) {
 }
 
 bool ReadPassw(ByteSource& volume, Ui& ui) {
-  std::string record(format::kPasswordRecordBytes, ' ');
-  std::size_t got = 0;
-  if (volume.size() >= format::kPasswordRecordFromEnd) {
-    volume.seek(volume.size() - format::kPasswordRecordFromEnd);
-    while (got < record.size()) {
-      std::size_t r = volume.read(record.data() + got, record.size() - got);
-      if (r == 0) break;
-      got += r;
-    }
-  }
-  std::string tag = format::field_text(std::string_view(record).substr(0, format::kPasswordTagWidth));
-  if (got == record.size() && tag == format::kNoPasswordTag) return true;
-  if (got != record.size() || tag != format::kPasswordTag) {
+  auto record = read_from_end(volume, format::kPasswordRecordFromEnd, format::kPasswordRecordBytes);
+  std::string tag = record ? format::field_text(record->substr(0, format::kPasswordTagWidth)) : "";
+  if (tag == format::kNoPasswordTag) return true;
+  if (tag != format::kPasswordTag) {
     ui.show_message(msg::kWrongFormat);
     return false;
   }
   auto answer = ui.ask(msg::kPasswordQuestion, "");
   std::string typed(format::trim(answer.value_or("")));
   auto stored = format::decode_text(
-      format::field_text(std::string_view(record).substr(format::kPasswordTagWidth)));
+      format::field_text(std::string_view(*record).substr(format::kPasswordTagWidth)));
   auto typed_bytes = codepage::to_archive(typed);
   if (!stored || !typed_bytes || typed.empty() || *stored != *typed_bytes) {
     ui.show_message(msg::kWrongPassword);

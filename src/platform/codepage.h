@@ -2,6 +2,7 @@
 // converted through the wide API), Windows-1251 on Linux. Inside the program text is UTF-8.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +14,13 @@ namespace tarvik::codepage {
 std::optional<std::string> to_archive(std::string_view utf8);
 // Archive bytes to UTF-8.
 std::string from_archive(std::string_view bytes);
+
+// Characters (code points) of UTF-8 text.
+inline std::size_t code_points(std::string_view utf8) {
+  std::size_t n = 0;
+  for (char c : utf8) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return n;
+}
 
 #ifdef _WIN32
 std::wstring widen(std::string_view utf8);

@@ -15,4 +15,14 @@ std::size_t MemorySource::read(void* buffer, std::size_t n) {
   return count;
 }
 
+std::optional<std::string> read_from_end(ByteSource& source, std::uint64_t from_end,
+                                         std::size_t n) {
+  const std::uint64_t size = source.size();
+  if (size < from_end) return std::nullopt;
+  std::string bytes(n, '\0');
+  source.seek(size - from_end);
+  if (source.read(bytes.data(), n) != n) return std::nullopt;
+  return bytes;
+}
+
 }  // namespace tarvik

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,7 +13,7 @@ namespace tarvik {
 class ByteSource {
  public:
   virtual ~ByteSource() = default;
-  // Reads up to n bytes; returns how many were read (0 only at the end).
+  // Reads n bytes; fewer only when the source ends first (0 at the end).
   virtual std::size_t read(void* buffer, std::size_t n) = 0;
   virtual void seek(std::uint64_t offset) = 0;
   virtual std::uint64_t tell() const = 0;
@@ -26,6 +27,11 @@ class ByteSink {
   virtual void write(const void* data, std::size_t n) = 0;
   void write(std::string_view bytes) { write(bytes.data(), bytes.size()); }
 };
+
+// The `n` bytes that begin `from_end` bytes before the end of `source`; nullopt when it is
+// shorter.
+std::optional<std::string> read_from_end(ByteSource& source, std::uint64_t from_end,
+                                         std::size_t n);
 
 // A source over bytes held in memory (tests, small fixtures).
 class MemorySource final : public ByteSource {

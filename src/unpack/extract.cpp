@@ -275,16 +275,6 @@ class TestVisitor final : public RecordVisitor {
   InflateHooks hooks_;
 };
 
-// Reads `n` bytes `from_end` bytes before the end of the file; nullopt when it is shorter.
-std::optional<std::string> read_from_end(File& file, std::uint64_t from_end, std::size_t n) {
-  const std::uint64_t size = file.size();
-  if (size < from_end) return std::nullopt;
-  std::string bytes(n, '\0');
-  file.seek(size - from_end);
-  if (file.read(bytes.data(), n) != n) return std::nullopt;
-  return bytes;
-}
-
 // The stored checksum of a whole file compared with FileCRC32_8 of it (no message).
 bool stored_checksum_matches(const std::string& path, Ui& ui) {
   File file(path, File::Mode::Read);
