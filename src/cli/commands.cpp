@@ -220,7 +220,7 @@ int list(const std::vector<std::string>& argv) {
                       : browse::list_level(archive,
                                            normalize_level(args.operands.size() > 1 ? args.operands[1] : ""),
                                            ui);
-  print_rows(listing.rows);
+  if (listing.outcome == Outcome::Done || !listing.rows.empty()) print_rows(listing.rows);
   return exit_status(listing.outcome);
 }
 
