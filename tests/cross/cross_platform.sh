@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Archives cross platforms: the Windows program under Wine (ANSI code page 1251) and the Linux
+# Archives cross platforms: the Windows program under Wine (ANSI code page 1251; whichever
+# edition was built, win32 or win64) and the Linux
 # program write the same records from the same files; each unpacks what the other packed; a
 # Windows drive root (a Wine drive letter mapped to a folder) packs and unpacks.
 #
 #   tests/cross/cross_platform.sh LINUX_TARVIK WINDOWS_TARVIK_EXE
+#
+# A failed tree comparison prints the difference.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 if [ ! -x "$1" ] || [ ! -f "$2" ]; then
@@ -25,6 +28,13 @@ cleanup() {
 trap cleanup EXIT
 
 failures=0
+same_tree() {  # same_tree FOLDER: its tree is the source's
+  local got
+  got=$(tree_of "$1")
+  [ "$got" = "$expected" ] && return
+  diff <(echo "$expected") <(echo "$got") | head -n 20 >&2
+  return 1
+}
 check() {  # check NAME COMMAND...
   local name=$1; shift
   if "$@"; then echo "ok   $name"; else echo "FAIL $name"; failures=$((failures + 1)); fi
@@ -40,9 +50,11 @@ seq 1 20000 > "$src/числа.txt"
 touch -d '2025-03-04 05:06:07' "$src/отчёт.txt"
 items=(отчёт.txt данные.bin папка числа.txt пустая)
 
-# The tree of a folder: every entry with its size and minute of modification, and a checksum.
+# The tree of a folder: every entry, the size and minute of modification of each file (a
+# folder's own time is that of its extraction), and a checksum.
 tree_of() {
-  (cd "$1" && find . -mindepth 1 -not -name '*.kzv' -printf '%y %p %s %TY-%Tm-%Td %TH:%TM\n' | sort &&
+  (cd "$1" && find . -mindepth 1 -not -name '*.kzv' \( -type d -printf 'd %p\n' -o \
+    -printf '%y %p %s %TY-%Tm-%Td %TH:%TM\n' \) | sort &&
     find . -type f -not -name '*.kzv' -exec sha1sum {} + | sort)
 }
 
@@ -60,13 +72,13 @@ check "volume 002 identical" cmp -s "$src/lin-multi.002.kzv" "$src/win-multi.002
 
 expected=$(tree_of "$src")
 "$lin" unpack "$src/win.kzv" -C "$work/lin-from-win" >/dev/null
-check "Linux unpacks the Windows archive" test "$(tree_of "$work/lin-from-win")" = "$expected"
+check "Linux unpacks the Windows archive" same_tree "$work/lin-from-win"
 "$wine_run" "$win" unpack "$src/lin.kzv" -C "$work/win-from-lin" >/dev/null
-check "Windows unpacks the Linux archive" test "$(tree_of "$work/win-from-lin")" = "$expected"
+check "Windows unpacks the Linux archive" same_tree "$work/win-from-lin"
 "$lin" unpack "$src/win-multi.001.kzv" -C "$work/lin-from-win-multi" -p Пароль >/dev/null
-check "Linux unpacks the Windows multi-volume archive" test "$(tree_of "$work/lin-from-win-multi")" = "$expected"
+check "Linux unpacks the Windows multi-volume archive" same_tree "$work/lin-from-win-multi"
 "$wine_run" "$win" unpack "$src/lin-multi.001.kzv" -C "$work/win-from-lin-multi" -p Пароль >/dev/null
-check "Windows unpacks the Linux multi-volume archive" test "$(tree_of "$work/win-from-lin-multi")" = "$expected"
+check "Windows unpacks the Linux multi-volume archive" same_tree "$work/win-from-lin-multi"
 
 # A drive root: T:\ is a folder of its own; the header's source folder is "T:\" and the paths
 # are "T:\a.txt", without a doubled separator.
