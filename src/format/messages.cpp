@@ -71,4 +71,14 @@ std::string bad_archive_name(std::string_view name) {
                " (не больше 20 знаков, без \\ / : * ? \" < > |)"});
 }
 
+std::string registry_not_changed(std::string_view key, std::string_view reason,
+                                 bool for_administrator) {
+  auto text = join({"Не удалось изменить реестр Windows: ", key, ": ", reason});
+  if (for_administrator) {
+    text += "\nИзменять эти записи может только администратор: запустите Tarvik от имени "
+            "администратора.";
+  }
+  return text;
+}
+
 }  // namespace tarvik::msg

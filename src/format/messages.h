@@ -51,6 +51,11 @@ inline constexpr std::string_view kRollbackCaption = "Запущен откат.
 inline constexpr std::string_view kFileType = "Файл";
 inline constexpr std::string_view kFolderType = "Папка";
 
+// Shell integration: the commands of the menu "Настройки".
+inline constexpr std::string_view kExplorerMenuInstalled = "Контекстное меню проводника установлено!";
+inline constexpr std::string_view kExplorerMenuCleared = "Контекстное меню проводника очищено!";
+inline constexpr std::string_view kRegistrationRemoved = "Регистрация программы в Windows удалена!";
+
 // Our own texts for failures the fixed texts do not cover; each names the file and the reason.
 std::string cannot_read(std::string_view file, std::string_view reason);
 std::string cannot_write(std::string_view file, std::string_view reason);
@@ -63,5 +68,9 @@ std::string unsafe_entry(std::string_view entry);
 std::string cannot_create_journal(std::string_view file, std::string_view reason);
 std::string bad_volume_size(std::string_view text);
 std::string bad_archive_name(std::string_view name);
+// A registry key (or value) that could not be changed; `for_administrator` adds that only an
+// administrator may change it.
+std::string registry_not_changed(std::string_view key, std::string_view reason,
+                                 bool for_administrator);
 
 }  // namespace tarvik::msg

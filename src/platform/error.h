@@ -29,9 +29,11 @@ class OsError : public std::runtime_error {
 // An error code for "disk full" and "not found", platform-neutral, for tests and seams.
 int os_error_disk_full();
 int os_error_not_found();
+int os_error_access_denied();
 // Whether `code` means "disk full" / "not found" in any of the system's forms (on Windows also
 // ERROR_HANDLE_DISK_FULL, and ERROR_PATH_NOT_FOUND for a missing folder on the way).
 bool os_error_is_disk_full(int code);
 bool os_error_is_not_found(int code);
+bool os_error_is_access_denied(int code);
 
 }  // namespace tarvik

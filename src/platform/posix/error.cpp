@@ -25,7 +25,9 @@ std::string describe_os_error(int code) {
 
 int os_error_disk_full() { return ENOSPC; }
 int os_error_not_found() { return ENOENT; }
+int os_error_access_denied() { return EACCES; }
 bool os_error_is_disk_full(int code) { return code == ENOSPC || code == EDQUOT; }
 bool os_error_is_not_found(int code) { return code == ENOENT || code == ENOTDIR; }
+bool os_error_is_access_denied(int code) { return code == EACCES || code == EPERM; }
 
 }  // namespace tarvik

@@ -26,6 +26,7 @@ std::string describe_os_error(int code) {
 
 int os_error_disk_full() { return ERROR_DISK_FULL; }
 int os_error_not_found() { return ERROR_FILE_NOT_FOUND; }
+int os_error_access_denied() { return ERROR_ACCESS_DENIED; }
 
 bool os_error_is_disk_full(int code) {
   return code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL;
@@ -34,5 +35,7 @@ bool os_error_is_disk_full(int code) {
 bool os_error_is_not_found(int code) {
   return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
 }
+
+bool os_error_is_access_denied(int code) { return code == ERROR_ACCESS_DENIED; }
 
 }  // namespace tarvik
