@@ -1,7 +1,6 @@
 #include "format/time_text.h"
 
 #include <cstdio>
-#include <ctime>
 
 namespace tarvik::format {
 
@@ -47,17 +46,6 @@ std::string clock_text(const fs::LocalTime& t) {
   char text[16];
   std::snprintf(text, sizeof text, "%02d:%02d:%02d", t.hour, t.minute, t.second);
   return text;
-}
-
-fs::LocalTime local_now() {
-  std::time_t now = std::time(nullptr);
-  std::tm tm{};
-#ifdef _WIN32
-  localtime_s(&tm, &now);
-#else
-  localtime_r(&now, &tm);
-#endif
-  return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
 }  // namespace tarvik::format

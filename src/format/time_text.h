@@ -16,6 +16,5 @@ std::string time_text(const fs::LocalTime& time);
 std::optional<fs::LocalTime> parse_time_text(std::string_view text);
 // "HH:MM:SS", the source of the password record when there is no password.
 std::string clock_text(const fs::LocalTime& time);
-fs::LocalTime local_now();
 
 }  // namespace tarvik::format

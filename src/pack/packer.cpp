@@ -16,7 +16,6 @@
 #include "pack/password_check.h"
 #include "pack/volume_writer.h"
 #include "platform/codepage.h"
-#include "platform/console.h"
 #include "platform/error.h"
 #include "platform/fs.h"
 
@@ -230,7 +229,7 @@ Outcome UpakAll(const Selection& selection, const PackOptions& options, Operatio
     }
     writer->finish();
     // On Linux the self-extracting first volume runs as a program.
-    if (options.self_extracting) console::mark_executable(writer->first_volume_name());
+    if (options.self_extracting) fs::mark_executable(writer->first_volume_name());
     return Outcome::Done;
   } catch (const PackFailure& e) {
     op.ui.show_message(e.what());

@@ -1,12 +1,10 @@
-// The password record of volume 001: written when the first volume is closed, checked before
-// an archive is opened. The password guards opening only: the data are not encrypted and the
-// record is merely coded.
+// The password record of volume 001, written when the first volume is closed (the check that
+// reads it is ops/checks.h). The password guards opening only: the data are not encrypted and
+// the record is merely coded.
 #pragma once
 
+#include <optional>
 #include <string>
-
-#include "platform/stream.h"
-#include "platform/ui.h"
 
 namespace tarvik {
 
@@ -14,10 +12,5 @@ namespace tarvik {
 // coded). The password is converted to the archive code page first; nullopt when it has no
 // form there.
 std::optional<std::string> WritePs(const std::string& password);
-
-// Reads the record 44 bytes before the end of `volume` (a first volume); asks for the password
-// with the title "Введите пароль распаковки" when there is one. True when the archive may be
-// opened; otherwise the message has been shown.
-bool ReadPassw(ByteSource& volume, Ui& ui);
 
 }  // namespace tarvik

@@ -23,7 +23,5 @@ void catch_interrupt();
 bool interrupted();
 // The absolute Windows path text of a path given on the command line (native form).
 std::string absolute_path(const std::string& argument);
-// Marks a file executable (self-extracting archives on Linux); nothing to do on Windows.
-void mark_executable(const std::string& win_path);
 
 }  // namespace tarvik::console

@@ -70,6 +70,12 @@ LocalTime last_write_time(const std::string& win_path);  // throws OsError
 // valid.
 void set_last_write_time(const std::string& win_path, const LocalTime& time);
 
+// Marks a file executable (self-extracting archives on Linux); nothing to do on Windows.
+void mark_executable(const std::string& win_path) noexcept;
+
+// The local time now.
+LocalTime local_now();
+
 // Full Windows path of the running executable.
 std::string own_executable_path();
 

@@ -13,8 +13,7 @@
 #include "format/password.h"
 #include "format/time_text.h"
 #include "ops/journal.h"
-#include "pack/checksums.h"
-#include "pack/password_check.h"
+#include "ops/checks.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/file.h"
@@ -275,13 +274,6 @@ class TestVisitor final : public RecordVisitor {
   InflateHooks hooks_;
 };
 
-// The stored checksum of a whole file compared with FileCRC32_8 of it (no message).
-bool stored_checksum_matches(const std::string& path, Ui& ui) {
-  File file(path, File::Mode::Read);
-  const auto stored = read_from_end(file, format::kChecksumWidth, format::kChecksumWidth);
-  return stored && format::crc_text(FileCRC32_8(path, ui)) == format::field_text(*stored);
-}
-
 }  // namespace
 
 void CreateAllDir(const std::string& folder, RollbackJournal* journal) {
@@ -351,15 +343,7 @@ Outcome Raspakovka_exe(const std::string& exe_path, Operation& op) {
 }
 
 Outcome self_extract(const std::string& exe_path, Operation& op) {
-  try {
-    if (!stored_checksum_matches(exe_path, op.ui)) {
-      op.ui.show_message(msg::kChecksumError);
-      return Outcome::EndProgram;
-    }
-  } catch (const OsError& error) {
-    op.ui.show_message(msg::cannot_read(exe_path, error.reason()));
-    return Outcome::EndProgram;
-  }
+  if (!volume_checksum_ok(exe_path, op.ui)) return Outcome::EndProgram;
   return Raspakovka_exe(exe_path, op);
 }
 
@@ -377,39 +361,7 @@ bool ends_in_volume_tail(const std::string& path) {
 }
 
 bool self_extract_password_ok(const std::string& path, Ui& ui) {
-  try {
-    File file(path, File::Mode::Read);
-    const auto tag = read_from_end(file, format::kPasswordRecordFromEnd, format::kPasswordTagWidth);
-    if (!tag || format::field_text(*tag) != format::kPasswordTag) return true;
-    const auto answer = ui.ask(msg::kSelfExtractingQuestion, "");
-    const auto coded =
-        read_from_end(file, format::kPasswordRecordFromEnd - format::kPasswordTagWidth,
-                      format::kPasswordTextWidth);
-    const auto stored = coded ? format::decode_text(format::field_text(*coded)) : std::nullopt;
-    const auto typed = answer ? codepage::to_archive(format::trim(*answer)) : std::nullopt;
-    if (!stored || !typed || *typed != *stored) {
-      ui.show_message(msg::kSelfExtractingWrongPassword);
-      return false;
-    }
-    return true;
-  } catch (const OsError& error) {
-    ui.show_message(msg::cannot_read(path, error.reason()));
-    return false;
-  }
-}
-
-bool check_before_extract(const std::string& first_volume, Ui& ui) {
-  return volume_checksum_ok(first_volume, ui) && password_ok(first_volume, ui);
-}
-
-bool password_ok(const std::string& first_volume, Ui& ui) {
-  try {
-    File volume(first_volume, File::Mode::Read);
-    return ReadPassw(volume, ui);
-  } catch (const OsError& error) {
-    ui.show_message(msg::cannot_read(first_volume, error.reason()));
-    return false;
-  }
+  return password_ok(path, ui, self_extracting_password_texts());
 }
 
 Outcome test_archive(const std::string& first_volume, Operation& op) {

@@ -18,6 +18,7 @@
 #include <functional>
 #include <string>
 
+#include "ops/checks.h"
 #include "ops/operation.h"
 #include "platform/ui.h"
 
@@ -79,17 +80,9 @@ Outcome self_extract(const std::string& exe_path, Operation& op);
 // True when the file ends in a volume tail: "D{A" or "D{C" 11 bytes before its end (and it is
 // long enough to hold a self-extracting tail). Never throws.
 bool ends_in_volume_tail(const std::string& path);
-// The self-extracting password check: when the tail's password tag is "=<N", asks "Введите
-// пароль" and compares; a wrong or cancelled answer shows "Неверный пароль!" and gives false.
-// An unreadable file shows its reason and gives false.
+// The self-extracting password check (ops/checks.h with "Введите пароль" / "Неверный
+// пароль!"). An unreadable file shows its reason and gives false.
 bool self_extract_password_ok(const std::string& path, Ui& ui);
-
-// The password of volume 001, as the browser checks it before showing an archive.
-bool password_ok(const std::string& first_volume, Ui& ui);
-
-// The callers' checks before a whole or chosen extraction: volume 001's checksum, then its
-// password. False (the message shown) means the caller stops.
-bool check_before_extract(const std::string& first_volume, Ui& ui);
 
 // `tarvik test`: inflates every entry without writing anything and checks the checksum of
 // every later volume (volume 001's checksum and the password are the caller's). Each damaged

@@ -8,7 +8,7 @@
 #include "format/layout.h"
 #include "format/messages.h"
 #include "format/names.h"
-#include "pack/checksums.h"
+#include "ops/checks.h"
 #include "platform/fs.h"
 
 namespace tarvik::unpack {
@@ -76,12 +76,7 @@ void VolumeChain::require_tail(std::uint64_t tail_length) {
 
 bool VolumeChain::checksum_ok() {
   SilentUi silent;
-  Ui& ui = options_.ui ? *options_.ui : silent;
-  const std::uint64_t size = file_.size();
-  if (size < format::kChecksumWidth) return false;
-  const std::string stored =
-      format::field_text(read_at(file_, size - format::kChecksumWidth, format::kChecksumWidth));
-  return format::crc_text(FileCRC32_8(file_.path(), ui)) == stored;
+  return stored_checksum_matches(file_.path(), options_.ui ? *options_.ui : silent).value_or(false);
 }
 
 void VolumeChain::show_progress() {

@@ -4,7 +4,7 @@
 
 #include "format/layout.h"
 #include "format/messages.h"
-#include "pack/checksums.h"
+#include "ops/checks.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "unpack/inflate.h"

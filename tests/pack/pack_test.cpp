@@ -11,7 +11,7 @@
 #include "format/password.h"
 #include "ops/journal.h"
 #include "ops/runner.h"
-#include "pack/checksums.h"
+#include "ops/checks.h"
 #include "pack/packer.h"
 #include "platform/codepage.h"
 #include "platform/error.h"

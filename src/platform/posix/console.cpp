@@ -91,12 +91,4 @@ std::string absolute_path(const std::string& argument) {
   return fs::from_native(text);
 }
 
-void mark_executable(const std::string& win_path) {
-  auto native = fs::to_native(win_path);
-  if (!native) return;
-  struct stat st {};
-  if (::stat(native->c_str(), &st) == 0)
-    ::chmod(native->c_str(), st.st_mode | S_IXUSR | S_IXGRP | S_IXOTH);
-}
-
 }  // namespace tarvik::console

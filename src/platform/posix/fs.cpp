@@ -229,6 +229,21 @@ void set_last_write_time(const std::string& win_path, const LocalTime& time) {
   if (::utimensat(AT_FDCWD, native.c_str(), times, 0) != 0) throw_errno(win_path);
 }
 
+void mark_executable(const std::string& win_path) noexcept {
+  const auto native = to_native(win_path);
+  if (!native) return;
+  struct stat st {};
+  if (::stat(native->c_str(), &st) == 0)
+    ::chmod(native->c_str(), st.st_mode | S_IXUSR | S_IXGRP | S_IXOTH);
+}
+
+LocalTime local_now() {
+  const std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  ::localtime_r(&now, &tm);
+  return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
 std::string own_executable_path() {
   std::string buffer(256, '\0');
   for (;;) {

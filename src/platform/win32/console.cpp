@@ -110,6 +110,4 @@ std::string absolute_path(const std::string& argument) {
   return codepage::narrow(full);
 }
 
-void mark_executable(const std::string&) {}
-
 }  // namespace tarvik::console

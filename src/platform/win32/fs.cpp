@@ -213,6 +213,14 @@ void set_last_write_time(const std::string& win_path, const LocalTime& time) {
   if (!::SetFileTime(handle, nullptr, nullptr, &utc)) throw_last_error(win_path);
 }
 
+void mark_executable(const std::string&) noexcept {}
+
+LocalTime local_now() {
+  SYSTEMTIME t{};
+  ::GetLocalTime(&t);
+  return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+}
+
 std::string own_executable_path() {
   std::wstring buffer(MAX_PATH, L'\0');
   for (;;) {

@@ -1,4 +1,4 @@
-#include "pack/checksums.h"
+#include "ops/checks.h"
 
 #include <vector>
 
@@ -6,7 +6,9 @@
 #include "format/fields.h"
 #include "format/layout.h"
 #include "format/messages.h"
+#include "format/password.h"
 #include "format/records.h"
+#include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/file.h"
 
@@ -78,16 +80,72 @@ bool ReadVersion(const std::string& version_text, Ui& ui) {
   return false;
 }
 
-bool volume_checksum_ok(const std::string& path, Ui& ui) {
+std::optional<bool> stored_checksum_matches(const std::string& path, Ui& ui) {
   auto body = file_crc(path, format::kChecksumWidth, ui, &msg::crc_error_body);
-  if (!body.ok) return false;  // the reason has been shown
+  if (!body.ok) return std::nullopt;  // the reason has been shown
   try {
     File volume(path, File::Mode::Read);
-    return ReadCRC(volume, format::crc_text(body.crc), ui);
+    SilentUi silent;
+    return ReadCRC(volume, format::crc_text(body.crc), silent);
   } catch (const OsError& e) {
     ui.show_message(msg::cannot_read(path, e.reason()));
+    return std::nullopt;
+  }
+}
+
+bool volume_checksum_ok(const std::string& path, Ui& ui) {
+  auto matches = stored_checksum_matches(path, ui);
+  if (!matches) return false;
+  if (!*matches) ui.show_message(msg::kChecksumError);
+  return *matches;
+}
+
+PasswordTexts archive_password_texts() { return {msg::kPasswordQuestion, msg::kWrongPassword}; }
+
+PasswordTexts self_extracting_password_texts() {
+  return {msg::kSelfExtractingQuestion, msg::kSelfExtractingWrongPassword};
+}
+
+bool check_password(ByteSource& volume, const PasswordTexts& texts, Ui& ui) {
+  auto record = read_from_end(volume, format::kPasswordRecordFromEnd, format::kPasswordRecordBytes);
+  std::string tag = record ? format::field_text(record->substr(0, format::kPasswordTagWidth)) : "";
+  if (tag == format::kNoPasswordTag) return true;
+  if (tag != format::kPasswordTag) {
+    ui.show_message(msg::kWrongFormat);
     return false;
   }
+  auto answer = ui.ask(texts.question, "");
+  std::string typed(format::trim(answer.value_or("")));
+  auto stored = format::decode_text(
+      format::field_text(std::string_view(*record).substr(format::kPasswordTagWidth)));
+  auto typed_bytes = codepage::to_archive(typed);
+  if (!stored || !typed_bytes || typed.empty() || *stored != *typed_bytes) {
+    ui.show_message(texts.wrong);
+    return false;
+  }
+  return true;
+}
+
+bool ReadPassw(ByteSource& volume, Ui& ui) {
+  return check_password(volume, archive_password_texts(), ui);
+}
+
+bool password_ok(const std::string& first_volume, Ui& ui, const PasswordTexts& texts) {
+  try {
+    File volume(first_volume, File::Mode::Read);
+    return check_password(volume, texts, ui);
+  } catch (const OsError& error) {
+    ui.show_message(msg::cannot_read(first_volume, error.reason()));
+    return false;
+  }
+}
+
+bool password_ok(const std::string& first_volume, Ui& ui) {
+  return password_ok(first_volume, ui, archive_password_texts());
+}
+
+bool check_before_extract(const std::string& first_volume, Ui& ui) {
+  return volume_checksum_ok(first_volume, ui) && password_ok(first_volume, ui);
 }
 
 }  // namespace tarvik

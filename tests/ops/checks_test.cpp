@@ -1,11 +1,11 @@
-// Volume checksums, the version check and the password record on real files: an empty
-// archive written and opened again.
+// The shared checks on real files (volume checksums, the version check, the password
+// record): an empty archive written and opened again.
 #include <gtest/gtest.h>
 
-#include "archive_reader.h"
 #include "format/messages.h"
+#include "format/fields.h"
 #include "format/records.h"
-#include "pack/checksums.h"
+#include "ops/checks.h"
 #include "pack/password_check.h"
 #include "pack/volume_writer.h"
 #include "platform/file.h"
@@ -76,7 +76,7 @@ TEST(EmptyArchive, WrongPasswordCancelAndCaseAreRefused) {
 TEST(EmptyArchive, OneChangedByteFailsTheChecksum) {
   TempDir dir;
   std::string path = write_empty_archive(dir, "");
-  std::string bytes = test::native_read(path);
+  std::string bytes = test::read_file(*fs::to_native(path));
   for (std::size_t at : {std::size_t{0}, std::size_t{20}, bytes.size() - 9}) {
     std::string changed = bytes;
     changed[at] ^= 0x01;
