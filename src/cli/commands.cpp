@@ -12,12 +12,13 @@
 #include "format/names.h"
 #include "ops/runner.h"
 #include "pack/packer.h"
-#include "pack/password_check.h"
+#include "ops/checks.h"
 #include "platform/codepage.h"
 #include "platform/console.h"
 #include "platform/error.h"
 #include "platform/file.h"
 #include "platform/fs.h"
+#include "requests/operations.h"
 #include "unpack/extract.h"
 
 namespace tarvik::cli {
@@ -148,14 +149,12 @@ int pack(const std::vector<std::string>& argv) {
   if (codepage::code_points(options.password) > format::kMaxPasswordChars) return usage("пароль длиннее 12 символов");
 
   TerminalUi ui;
-  ui.set_progress_max(SumSize(selection));
+  requests::DirectDialog dialog(ui);
   std::string first = format::volume_file_name(
       selection.shown_folder, options.archive_name,
       {options.multi_volume, options.self_extracting}, 1);
-  Outcome outcome = run_operation(
-      {OperationCode::PackRequest, options.program_folder,
-       std::string(format::file_name_part(first))},
-      ui, [&](Operation& op) { return UpakAll(selection, options, op); });
+  Outcome outcome = requests::pack(selection, options, OperationCode::PackRequest,
+                                   std::string(format::file_name_part(first)), dialog);
   ui.clear_line();
   if (outcome == Outcome::Done) console::write_out("Создан архив " + first + "\n");
   return exit_status(outcome);
@@ -171,27 +170,14 @@ int unpack(const std::vector<std::string>& argv) {
       target_arg ? console::absolute_path(*target_arg) : std::string(format::folder_part(archive));
 
   TerminalUi ui(args.value("-p"));
-  if (!check_before_extract(archive, ui)) return kExitFailed;
-  try {
-    ui.set_progress_max(fs::file_size(archive));
-  } catch (const OsError&) {
-  }
-  OperationCode code =
-      target_arg ? OperationCode::UnpackToFolderRequest : OperationCode::UnpackFromWindow;
-  Outcome outcome = run_operation(
-      {code, program_folder(), std::string(format::file_name_part(archive))}, ui,
-      [&](Operation& op) {
-        if (!fs::is_directory(target)) {
-          try {
-            CreateAllDir(format::join_path(target, ""), op.journal);
-          } catch (const OsError& e) {
-            op.ui.show_message(msg::cannot_write(e.path(), e.reason()));
-            return Outcome::Failed;
-          }
-        }
-        return Raspakovka({archive, target}, op);
-      });
-  return exit_status(outcome);
+  requests::DirectDialog dialog(ui);
+  requests::UnpackJob job;
+  job.archive = archive;
+  job.target_folder = target;
+  job.target = target_arg ? requests::Target::AnyFolder : requests::Target::Existing;
+  job.code = target_arg ? OperationCode::UnpackToFolderRequest : OperationCode::UnpackFromWindow;
+  job.program_folder = program_folder();
+  return exit_status(requests::unpack(job, dialog, ui));
 }
 
 int test(const std::vector<std::string>& argv) {
@@ -296,12 +282,9 @@ std::optional<int> run_self_extracting() {
   std::string own = fs::own_executable_path();
   if (!ends_in_volume_tail(own)) return std::nullopt;
   TerminalUi ui;
-  if (!self_extract_password_ok(own, ui)) return kExitFailed;
-  Outcome outcome = run_operation(
-      {OperationCode::SelfExtract, std::string(format::folder_part(own)),
-       std::string(format::file_name_part(own))},
-      ui, [&](Operation& op) { return self_extract(own, op); });
-  return exit_status(outcome);
+  requests::DirectDialog dialog(ui);
+  return exit_status(requests::self_extracting_start(
+      own, std::string(format::folder_part(own)), dialog, ui));
 }
 
 }  // namespace tarvik::cli

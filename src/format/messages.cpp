@@ -58,6 +58,16 @@ std::string unsafe_entry(std::string_view entry) {
                "устройство"});
 }
 
+std::string cannot_open(std::string_view path, std::string_view reason) {
+  return join({"Не удалось открыть ", path, ": ", reason});
+}
+
+std::string unrecognised_request(std::string_view request) {
+  return join({"Непонятный запрос в командной строке: ", request,
+               "\nОжидаются пути, каждый со звёздочкой \"*\" после него, и знак \"<\" или "
+               "\">\", либо путь к архиву."});
+}
+
 std::string cannot_create_journal(std::string_view file, std::string_view reason) {
   return join({"Не удалось создать журнал отката ", file, ": ", reason});
 }

@@ -72,5 +72,7 @@ std::string bad_archive_name(std::string_view name);
 // administrator may change it.
 std::string registry_not_changed(std::string_view key, std::string_view reason,
                                  bool for_administrator);
+std::string cannot_open(std::string_view path, std::string_view reason);
+std::string unrecognised_request(std::string_view request);
 
 }  // namespace tarvik::msg

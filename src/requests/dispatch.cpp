@@ -1,0 +1,128 @@
+#include "requests/dispatch.h"
+
+#include <exception>
+
+#include "format/fields.h"
+#include "format/messages.h"
+#include "format/names.h"
+#include "ops/checks.h"
+#include "platform/error.h"
+#include "unpack/extract.h"
+
+namespace tarvik::requests {
+
+namespace {
+
+StartResult ended(Form form, Outcome outcome) {
+  StartResult r;
+  r.form = form;
+  r.outcome = outcome;
+  return r;
+}
+
+StartResult going_on(Form form) {
+  StartResult r;
+  r.form = form;
+  r.keep_running = true;
+  return r;
+}
+
+void select_items_of(const RequestLine& line, MainWindow& window, bool ignore_case) {
+  for (std::size_t index : select_items(window.entry_names(), line.items, ignore_case))
+    window.select(index);
+}
+
+// Pack and select requests: the first item's folder, the name field, the items selected.
+void show_items(const RequestLine& line, MainWindow& window) {
+  window.open_folder(std::string(format::folder_part(line.first_item)));
+  window.set_archive_name(name_without_extension(line.first_item));
+  select_items_of(line, window, false);
+}
+
+StartResult browse(const RequestLine& line, StartUp& s) {
+  const std::string& archive = line.first_argument;
+  s.window.show();
+  s.window.open_folder(std::string(format::folder_part(archive)));
+  const auto names = s.window.entry_names();
+  const std::string_view wanted = format::file_name_part(archive);
+  for (std::size_t i = 0; i < names.size(); ++i)
+    if (names[i] == wanted) {
+      s.window.select(i);
+      break;
+    }
+  if (!check_before_extract(archive, s.ui)) return ended(Form::Browse, Outcome::EndProgram);
+  s.window.browse(archive);
+  return going_on(Form::Browse);
+}
+
+StartResult unpack_request(const RequestLine& line, StartUp& s) {
+  const bool to_folder = line.form == Form::UnpackToFolder;
+  const std::string& archive = line.first_item;
+  s.window.open_folder(std::string(format::folder_part(archive)));
+  select_items_of(line, s.window, true);
+  UnpackJob job;
+  job.archive = archive;
+  job.target_folder = to_folder ? unpack_folder(archive) : std::string(format::folder_part(archive));
+  job.target = to_folder ? Target::NewFolder : Target::Existing;
+  job.code = to_folder ? OperationCode::UnpackToFolderRequest : OperationCode::UnpackHereRequest;
+  job.program_folder = s.program_folder;
+  return ended(line.form, unpack(job, s.dialog, s.ui));
+}
+
+StartResult carry_out(const RequestLine& line, StartUp& s) {
+  switch (line.form) {
+    case Form::Interactive:
+      s.window.show();
+      return going_on(line.form);
+    case Form::Browse:
+      return browse(line, s);
+    case Form::Pack: {
+      show_items(line, s.window);
+      PackOptions options = s.window.pack_options();
+      options.program_folder = s.program_folder;
+      return ended(line.form, pack(s.window.selection(), options, OperationCode::PackRequest, "",
+                                   s.dialog));
+    }
+    case Form::Select:
+      show_items(line, s.window);
+      s.window.show();
+      return going_on(line.form);
+    case Form::UnpackToFolder:
+    case Form::UnpackHere:
+      return unpack_request(line, s);
+    case Form::Unrecognised:
+      break;
+  }
+  s.ui.show_message(msg::unrecognised_request(format::trim(line.text)));
+  return ended(line.form, Outcome::Failed);
+}
+
+}  // namespace
+
+StartResult start(const std::vector<std::string>& args, StartUp& s) {
+  if (ends_in_volume_tail(s.own_executable)) {
+    StartResult r = ended(Form::Interactive, self_extracting_start(s.own_executable,
+                                                                   s.program_folder, s.dialog,
+                                                                   s.ui));
+    r.self_extracting = true;
+    return r;
+  }
+  const RequestLine line = parse_request(args);
+  if (s.register_program) {
+    try {
+      s.register_program();
+    } catch (const std::exception&) {
+      // The shell entries are a convenience: a request runs without them.
+    }
+  }
+  try {
+    return carry_out(line, s);
+  } catch (const OsError& e) {
+    s.ui.show_message(msg::cannot_open(e.path(), e.reason()));
+  } catch (const std::exception& e) {
+    s.ui.show_message(e.what());
+  }
+  return ended(line.form, Outcome::Failed);
+}
+
+}  // namespace tarvik::requests

@@ -1,0 +1,73 @@
+#include "requests/operations.h"
+
+#include "format/messages.h"
+#include "format/names.h"
+#include "ops/checks.h"
+#include "ops/journal.h"
+#include "platform/error.h"
+#include "platform/fs.h"
+
+namespace tarvik::requests {
+
+namespace {
+std::uint64_t size_or_zero(const std::string& path) {
+  try {
+    return fs::file_size(path);
+  } catch (const OsError&) {
+    return 0;
+  }
+}
+
+// Makes the target folder as `target` says; false (the message shown) when it cannot be made.
+bool make_target(const UnpackJob& job, Operation& op) {
+  if (job.target == Target::Existing || fs::is_directory(job.target_folder)) return true;
+  try {
+    if (job.target == Target::NewFolder) {
+      fs::create_directory(job.target_folder);
+      if (op.journal) op.journal->add_folder(job.target_folder);
+    } else {
+      CreateAllDir(format::join_path(job.target_folder, ""), op.journal);
+    }
+    return true;
+  } catch (const OsError& e) {
+    op.ui.show_message(msg::cannot_write(e.path(), e.reason()));
+  } catch (const std::exception& e) {
+    op.ui.show_message(msg::cannot_write(job.target_folder, e.what()));
+  }
+  return false;
+}
+}  // namespace
+
+Outcome DirectDialog::run(const RunRequest& request, std::uint64_t total,
+                          const std::function<Outcome(Operation&)>& operation) {
+  ui_.set_progress(0);
+  ui_.set_progress_max(total);
+  return run_operation(request, ui_, operation);
+}
+
+Outcome pack(const Selection& selection, const PackOptions& options, OperationCode code,
+             const std::string& caption_name, ProgressDialog& dialog) {
+  return dialog.run({code, options.program_folder, caption_name}, SumSize(selection),
+                    [&](Operation& op) { return UpakAll(selection, options, op); });
+}
+
+Outcome unpack(const UnpackJob& job, ProgressDialog& dialog, Ui& ui) {
+  if (!check_before_extract(job.archive, ui)) return Outcome::EndProgram;
+  return dialog.run(
+      {job.code, job.program_folder, std::string(format::file_name_part(job.archive))},
+      size_or_zero(job.archive), [&](Operation& op) {
+        if (!make_target(job, op)) return Outcome::Failed;
+        return Raspakovka({job.archive, job.target_folder}, op);
+      });
+}
+
+Outcome self_extracting_start(const std::string& exe, const std::string& program_folder,
+                              ProgressDialog& dialog, Ui& ui) {
+  if (!self_extract_password_ok(exe, ui)) return Outcome::EndProgram;
+  if (!volume_checksum_ok(exe, ui)) return Outcome::EndProgram;
+  return dialog.run(
+      {OperationCode::SelfExtract, program_folder, std::string(format::file_name_part(exe))},
+      size_or_zero(exe), [&](Operation& op) { return Raspakovka_exe(exe, op); });
+}
+
+}  // namespace tarvik::requests
