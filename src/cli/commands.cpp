@@ -251,10 +251,11 @@ int extract(const std::vector<std::string>& argv) {
     Outcome one = run_operation(
         {OperationCode::ExtractChosen, program_folder(), std::string(format::file_name_part(archive))},
         ui, [&](Operation& op) {
-          return Raspakovka2({archive, target, level, browse::chosen_entry(row)}, op);
+          return Raspakovka2(
+              {archive, target, level, browse::chosen_entry(row), /*abortable=*/true}, op);
         });
     if (one != Outcome::Done) outcome = one;
-    if (one == Outcome::EndProgram) break;
+    if (one == Outcome::EndProgram || one == Outcome::Aborted) break;
   }
   ui.clear_line();
   if (outcome == Outcome::Done) ui.show_message(msg::kExtractionDone);

@@ -91,4 +91,34 @@ std::string registry_not_changed(std::string_view key, std::string_view reason,
   return text;
 }
 
+std::string recovered_journal(std::string_view journal) {
+  return join({"Найден журнал прерванной операции ", journal,
+               ": всё, что она успела создать, удалено, а заменённые ею файлы возвращены."});
+}
+
+std::string cannot_put_back(std::string_view original, std::string_view copy) {
+  return join({"Не удалось вернуть файл ", original, ": он остался под именем ", copy});
+}
+
+std::string cannot_remove(std::string_view file) {
+  return join({"Не удалось удалить созданный файл ", file});
+}
+
+std::string cannot_journal(std::string_view path) {
+  return join({"Путь ", path,
+               " нельзя записать в журнал отката: в нём есть знак > или пробел в начале или "
+               "в конце"});
+}
+
+std::string name_not_for_windows(std::string_view path) {
+  return join({"Имя ", path,
+               " нельзя записать в архив: такого имени не допускает Windows (знаки < > : \" / "
+               "| ? *, управляющие знаки, пробел или точка в конце, имена устройств)"});
+}
+
+std::string linked_entry(std::string_view entry, std::string_view link) {
+  return join({"Запись ", entry, " не извлечена: на её пути ссылка ", link,
+               ", а через ссылки распаковка не пишет"});
+}
+
 }  // namespace tarvik::msg

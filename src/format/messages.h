@@ -74,5 +74,13 @@ std::string registry_not_changed(std::string_view key, std::string_view reason,
                                  bool for_administrator);
 std::string cannot_open(std::string_view path, std::string_view reason);
 std::string unrecognised_request(std::string_view request);
+// The rollback journal and the rollback.
+std::string recovered_journal(std::string_view journal);
+std::string cannot_put_back(std::string_view original, std::string_view copy);
+std::string cannot_remove(std::string_view file);
+std::string cannot_journal(std::string_view path);
+// Names and links.
+std::string name_not_for_windows(std::string_view path);
+std::string linked_entry(std::string_view entry, std::string_view link);
 
 }  // namespace tarvik::msg

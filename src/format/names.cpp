@@ -93,4 +93,36 @@ std::string next_volume_file_name(std::string_view current, int next_number) {
   return next;
 }
 
+namespace {
+constexpr std::string_view kJournalStem = "Tarvik_file";
+constexpr std::string_view kJournalExtension = ".tmp";
+
+bool same_letters(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+}  // namespace
+
+std::string journal_file_name(int number) {
+  std::string name(kJournalStem);
+  if (number > 0) name += "~" + std::to_string(number);
+  return name + std::string(kJournalExtension);
+}
+
+bool is_journal_file_name(std::string_view name) {
+  if (name.size() < kJournalStem.size() + kJournalExtension.size()) return false;
+  if (!same_letters(name.substr(0, kJournalStem.size()), kJournalStem) ||
+      !same_letters(name.substr(name.size() - kJournalExtension.size()), kJournalExtension))
+    return false;
+  std::string_view middle =
+      name.substr(kJournalStem.size(), name.size() - kJournalStem.size() - kJournalExtension.size());
+  if (middle.empty()) return true;
+  if (middle.size() < 2 || middle[0] != '~') return false;
+  return middle.substr(1).find_first_not_of("0123456789") == std::string_view::npos;
+}
+
 }  // namespace tarvik::format

@@ -39,4 +39,10 @@ std::string volume_file_name(std::string_view folder, std::string_view name, Arc
 // ".NNN.kzv" in place of its extension. Dots elsewhere in the name are kept.
 std::string next_volume_file_name(std::string_view current, int next_number);
 
+// The rollback journals' file names: "Tarvik_file.tmp" first, then "Tarvik_file~1.tmp",
+// "Tarvik_file~2.tmp", ... for operations that run at the same time.
+std::string journal_file_name(int number);
+// True for a name of that form (letters in any case, as Windows compares names).
+bool is_journal_file_name(std::string_view name);
+
 }  // namespace tarvik::format

@@ -13,14 +13,15 @@
 #include <string>
 #include <string_view>
 
+#include "platform/error.h"
 #include "platform/stream.h"
 
 namespace tarvik::format {
 
 // A volume that does not hold what the format says: the reason in Russian words.
-class FormatError : public std::runtime_error {
+class FormatError : public Error {
  public:
-  using std::runtime_error::runtime_error;
+  using Error::Error;
 };
 
 // Writer ----------------------------------------------------------------------------------

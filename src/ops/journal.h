@@ -1,11 +1,22 @@
-// The rollback journal "Tarvik_file.tmp" in the program's folder: one entry per file or
-// folder an operation created, appended at the end and read backwards by the rollback.
-// A file that an extraction replaces is first moved aside and journalled with tag "R"
-// ("R<original>aside>"), so that the rollback can put it back and a finished operation can
-// drop the copy.
+// The rollback journal of one operation: one record per file or folder the operation creates
+// and per file it sets aside to replace, each reaching the file before the thing it names is
+// created or moved, so that whatever way the operation ends (Abort, a failure, a killed
+// process) what it did can be undone. Entry form: format/journal_entry.h.
+//
+// Each operation holds a journal of its own, created new and locked for its life, so that
+// operations at once each undo only their own files. A journal whose owner is gone is rolled
+// back by the next run (recover_abandoned_journals). Journals live in the program's folder
+// when it can be written, else in the user's own folder (fs::per_user_folder).
+//
+// Work files (the ".tzp" of an entry, the copies of replaced files, the spill file of
+// packing) get names that nothing has when they are made, are journalled like created files,
+// and are deleted only by the run that made them.
 #pragma once
 
+#include <cstdint>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "format/journal_entry.h"
@@ -13,44 +24,90 @@
 
 namespace tarvik {
 
-inline constexpr char kJournalReplacedTag = 'R';
+class Ui;
 
 class RollbackJournal {
  public:
-  // Creates the journal empty (replacing an older one). throws OsError.
+  // The journal at exactly `path` (a new file, locked). throws OsError.
   explicit RollbackJournal(std::string path);
+  // A journal of its own in the first of `folders` where one can be made (the missing levels
+  // of a folder are created), named by format::journal_file_name. throws Error naming the
+  // journal that could not be made and the reason.
+  static RollbackJournal create_in(const std::vector<std::string>& folders);
   RollbackJournal(RollbackJournal&&) = default;
   RollbackJournal& operator=(RollbackJournal&&) = default;
-  ~RollbackJournal();  // closes and deletes the file
+  ~RollbackJournal();  // deletes the file
 
-  // Paths are Windows path text (UTF-8). throws OsError, or std::invalid_argument when the
-  // path has no form in the code page or is too long for an entry.
+  // Paths are Windows path text (UTF-8). throws OsError, or Error when the path has no form
+  // in the code page or cannot be held exactly (format::journal_record).
   void add_file(const std::string& path);
   void add_folder(const std::string& path);
-  void add_replaced(const std::string& original, const std::string& aside);
+  // `original` is about to be moved to `copy`; reaches the disk before it returns.
+  void add_replaced(const std::string& original, const std::string& copy);
+  // The journal's size, and going back to it: the record of an action that then failed is
+  // withdrawn, so that no rollback touches a file of that name.
+  std::uint64_t mark() const;
+  void retract(std::uint64_t mark);
 
   const std::string& path() const { return path_; }
-  // Entries newest first (reads the file; a damaged end stops the reading).
-  std::vector<format::JournalEntry> read_backwards() const;
+  // Gives the journal a new name when `target` is its name (an entry of an archive that is to
+  // be written where the journal lies). throws OsError.
+  void step_aside_from(const std::string& target);
+  // The records, oldest first.
+  std::vector<format::JournalEntry> records();
+
+  // The work files of the operation, and the journal itself.
+  void add_work_file(const std::string& path) { work_files_.insert(path); }
+  void drop_work_file(const std::string& path) { work_files_.erase(path); }
+  bool is_work_file(const std::string& path) const {
+    return path == path_ || work_files_.count(path) > 0;
+  }
 
  private:
-  void append(char tag, const std::string& text);
+  RollbackJournal() = default;
+  void append(const std::string& entries);
   std::string path_;
   File file_;
+  std::set<std::string> work_files_;
 };
 
-// The entries of a journal file, newest first; reading stops at a damaged entry.
-std::vector<format::JournalEntry> read_journal_backwards(const std::string& path);
+// The folders where journals live: the program's folder, then the user's own one.
+std::vector<std::string> journal_folders(const std::string& program_folder);
 
-// Moves `target` aside (to a free name beside it) and journals it, so that the rollback can
-// put it back. Returns the aside path. throws OsError.
+// Every journal in `folders` whose owner is gone: what it names is undone (files put back
+// first, as the rollback does), the user is told in one sentence, and the journal deleted.
+void recover_abandoned_journals(const std::vector<std::string>& folders, Ui& ui);
+
+// A file of the operation's own beside `stem`: "<stem><suffix>", or "<stem>~N<suffix>" when
+// that name is taken; created new (never through a link), journalled first when there is a
+// journal. Deleted when it goes, unless released (it became the target).
+class WorkFile {
+ public:
+  WorkFile(RollbackJournal* journal, const std::string& stem, std::string_view suffix);
+  ~WorkFile();
+  WorkFile(const WorkFile&) = delete;
+  WorkFile& operator=(const WorkFile&) = delete;
+
+  File& file() { return file_; }
+  const std::string& path() const { return path_; }
+  void release();
+
+ private:
+  RollbackJournal* journal_;
+  File file_;
+  std::string path_;
+};
+
+// Moves `target` aside to a name nothing has, journalled first, so that the rollback can put
+// it back. Returns the copy's path. throws OsError or Error.
 std::string move_aside(RollbackJournal& journal, const std::string& target);
 
 // Undoes what the journal names, newest first: deletes created files, removes created folders
-// when empty, puts replaced files back. Failures are skipped. Shows the rollback caption.
-void Otkat(RollbackJournal& journal, class Ui& ui);
+// when empty, puts replaced files back. Shows the rollback caption and drives the bar.
+// Returns one message for each file it could not put back or delete.
+std::vector<std::string> Otkat(RollbackJournal& journal, Ui& ui);
 // After an operation that was not rolled back: deletes the copies of replaced files (a copy
-// whose original was not replaced after all is put back instead).
-void drop_replaced_copies(RollbackJournal& journal);
+// whose original never came is put back instead). Returns a message for each failure.
+std::vector<std::string> drop_replaced_copies(RollbackJournal& journal);
 
 }  // namespace tarvik

@@ -5,6 +5,7 @@
 #include "format/layout.h"
 #include "format/messages.h"
 #include "format/records.h"
+#include "ops/journal.h"
 #include "platform/error.h"
 #include "platform/fs.h"
 
@@ -15,21 +16,31 @@ constexpr std::size_t kReadBlock = 64 * 1024;
 constexpr std::size_t kDeflateOut = 64 * 1024;
 }  // namespace
 
-SpillBuffer::SpillBuffer(std::string spill_path, std::size_t memory_limit)
-    : spill_path_(std::move(spill_path)), memory_limit_(memory_limit) {}
+constexpr std::string_view kSpillSuffix = ".tzs";
 
-SpillBuffer::~SpillBuffer() {
-  if (spill_) {
-    spill_.reset();
-    fs::remove_file(spill_path_);
+SpillBuffer::SpillBuffer(RollbackJournal* journal, std::string stem, std::size_t memory_limit)
+    : journal_(journal), stem_(std::move(stem)), memory_limit_(memory_limit) {}
+
+SpillBuffer::~SpillBuffer() = default;
+
+File& SpillBuffer::spill() {
+  if (!spill_) {
+    try {
+      spill_ = std::make_unique<WorkFile>(journal_, stem_, kSpillSuffix);
+    } catch (const OsError& e) {
+      throw PackFailure(msg::cannot_write(stem_ + std::string(kSpillSuffix), e.reason()));
+    } catch (const std::exception& e) {
+      throw PackFailure(e.what());
+    }
   }
+  return spill_->file();
 }
 
 void SpillBuffer::clear() {
   memory_.clear();
   spilled_ = 0;
   size_ = 0;
-  if (spill_) spill_->seek(0);
+  if (spill_) spill_->file().seek(0);
 }
 
 void SpillBuffer::append(const char* data, std::size_t n) {
@@ -41,13 +52,13 @@ void SpillBuffer::append(const char* data, std::size_t n) {
     n -= to_memory;
   }
   if (n == 0) return;
+  File& file = spill();
   try {
-    if (!spill_) spill_.emplace(spill_path_, File::Mode::Create);
-    spill_->seek(spilled_);
-    spill_->write(data, n);
+    file.seek(spilled_);
+    file.write(data, n);
     spilled_ += n;
   } catch (const OsError& e) {
-    throw PackFailure(msg::cannot_write(spill_path_, e.reason()));
+    throw PackFailure(msg::cannot_write(file.path(), e.reason()));
   }
 }
 
@@ -58,17 +69,18 @@ bool SpillBuffer::for_each_chunk(std::size_t chunk,
   }
   if (!spill_ || spilled_ == 0) return true;
   std::vector<char> block(chunk);
+  File& file = spill_->file();
   try {
-    spill_->seek(0);
+    file.seek(0);
     for (std::uint64_t left = spilled_; left > 0;) {
       std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, left));
-      if (spill_->read(block.data(), n) != n)
-        throw PackFailure(msg::cannot_read(spill_path_, "файл короче записанного в него"));
+      if (file.read(block.data(), n) != n)
+        throw PackFailure(msg::cannot_read(file.path(), "файл короче записанного в него"));
       if (!sink(block.data(), n)) return false;
       left -= n;
     }
   } catch (const OsError& e) {
-    throw PackFailure(msg::cannot_read(spill_path_, e.reason()));
+    throw PackFailure(msg::cannot_read(file.path(), e.reason()));
   }
   return true;
 }
@@ -80,7 +92,7 @@ Deflater::Deflater() : stream_(std::make_unique<z_stream>()), in_(kReadBlock), o
 
 Deflater::~Deflater() { deflateEnd(stream_.get()); }
 
-std::uint64_t Deflater::compress(File& source, SpillBuffer& out, Operation& op) {
+std::optional<std::uint64_t> Deflater::compress(File& source, SpillBuffer& out, Operation& op) {
   z_stream& z = *stream_;
   deflateReset(&z);
   std::uint64_t total = 0;
@@ -103,28 +115,34 @@ std::uint64_t Deflater::compress(File& source, SpillBuffer& out, Operation& op) 
       if (rc == Z_STREAM_ERROR) throw PackFailure("zlib: deflate");
       out.append(reinterpret_cast<const char*>(out_.data()), out_.size() - z.avail_out);
     } while (z.avail_out == 0);
-    op.poll();
+    if (op.poll()) return std::nullopt;
   } while (flush != Z_FINISH);
   return total;
 }
 
-bool DeflateFileToVolumes(const std::string& source_path, VolumeWriter& writer, Deflater& deflater,
-                          SpillBuffer& buffer, Operation& op) {
+DeflateEnd DeflateFileToVolumes(const std::string& source_path, VolumeWriter& writer,
+                                Deflater& deflater, SpillBuffer& buffer, Operation& op) {
   buffer.clear();
-  std::uint64_t size;
+  std::optional<std::uint64_t> size;
   try {
     File source(source_path, File::Mode::Read);
     size = deflater.compress(source, buffer, op);
   } catch (const OsError& e) {
     throw PackFailure(msg::cannot_read(source_path, e.reason()));
   }
-  writer.write_fields(format::size_fields(size, buffer.size()));
-  return buffer.for_each_chunk(format::kChunkSize, [&](const char* data, std::size_t n) {
-    if (!writer.write_chunk(data, n)) return false;
+  if (!size) return DeflateEnd::Aborted;
+  writer.write_fields(format::size_fields(*size, buffer.size()));
+  bool limit = false;
+  buffer.for_each_chunk(format::kChunkSize, [&](const char* data, std::size_t n) {
+    if (!writer.write_chunk(data, n)) {
+      limit = true;
+      return false;
+    }
     op.ui.advance(n);
-    op.poll();
-    return true;
+    return !op.poll();
   });
+  if (limit) return DeflateEnd::VolumeLimit;
+  return op.abort ? DeflateEnd::Aborted : DeflateEnd::Written;
 }
 
 }  // namespace tarvik

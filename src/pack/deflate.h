@@ -18,10 +18,14 @@ struct z_stream_s;
 
 namespace tarvik {
 
-// Compressed bytes of one file: memory up to a bound, the rest in a spill file.
+class RollbackJournal;
+class WorkFile;
+
+// Compressed bytes of one file: memory up to a bound, the rest in a spill file, a work file of
+// the run named "<stem>.tzs" (or "<stem>~N.tzs" when that is taken), made when first needed.
 class SpillBuffer {
  public:
-  SpillBuffer(std::string spill_path, std::size_t memory_limit);
+  SpillBuffer(RollbackJournal* journal, std::string stem, std::size_t memory_limit);
   ~SpillBuffer();  // deletes the spill file
   SpillBuffer(const SpillBuffer&) = delete;
   SpillBuffer& operator=(const SpillBuffer&) = delete;
@@ -35,10 +39,12 @@ class SpillBuffer {
                       const std::function<bool(const char*, std::size_t)>& sink);
 
  private:
-  std::string spill_path_;
+  File& spill();
+  RollbackJournal* journal_;
+  std::string stem_;
   std::size_t memory_limit_;
   std::vector<char> memory_;
-  std::optional<File> spill_;
+  std::unique_ptr<WorkFile> spill_;
   std::uint64_t spilled_ = 0;
   std::uint64_t size_ = 0;
 };
@@ -52,18 +58,25 @@ class Deflater {
   Deflater& operator=(const Deflater&) = delete;
 
   // Compresses the whole of `source` into `out` as one zlib stream at the default level;
-  // returns the number of source bytes. throws PackFailure (a read error names the file).
-  std::uint64_t compress(File& source, SpillBuffer& out, Operation& op);
+  // returns the number of source bytes, or nullopt when Abort was asked (polled after each
+  // block read, so that it takes effect inside a large file). throws PackFailure (a read
+  // error names the file).
+  std::optional<std::uint64_t> compress(File& source, SpillBuffer& out, Operation& op);
 
  private:
   std::unique_ptr<z_stream_s> stream_;
   std::vector<unsigned char> in_, out_;
 };
 
+enum class DeflateEnd {
+  Written,      // size fields and data are in the volumes
+  VolumeLimit,  // the 999-volume limit stopped the data (the message has been shown)
+  Aborted,      // Abort was asked; the record may stop anywhere
+};
+
 // Compresses the file `source_path` (Windows path text) and writes its size fields and its
-// compressed data through `writer`. false when the 999-volume limit stopped the data.
-// throws PackFailure.
-bool DeflateFileToVolumes(const std::string& source_path, VolumeWriter& writer, Deflater& deflater,
+// compressed data through `writer`. throws PackFailure.
+DeflateEnd DeflateFileToVolumes(const std::string& source_path, VolumeWriter& writer, Deflater& deflater,
                           SpillBuffer& buffer, Operation& op);
 
 }  // namespace tarvik

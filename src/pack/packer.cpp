@@ -6,12 +6,14 @@
 #include <map>
 #include <stdexcept>
 
+#include "format/entry_path.h"
 #include "format/fields.h"
 #include "format/layout.h"
 #include "format/messages.h"
 #include "format/names.h"
 #include "format/records.h"
 #include "format/time_text.h"
+#include "ops/journal.h"
 #include "pack/deflate.h"
 #include "pack/password_check.h"
 #include "pack/volume_writer.h"
@@ -24,7 +26,6 @@ namespace tarvik {
 namespace {
 
 constexpr std::size_t kSpillMemory = 4 * 1024 * 1024;
-constexpr std::string_view kSpillSuffix = ".tzs";
 constexpr std::string_view kForbiddenNameChars = "\\/:*?\"<>|";
 
 std::string archive_bytes(const std::string& path) {
@@ -43,7 +44,7 @@ class Packer {
         own_name_(std::string(format::trim(options.archive_name)) + std::string(format::kArchiveExtension)),
         writer_(writer),
         op_(op),
-        buffer_(writer.first_volume_name() + std::string(kSpillSuffix), kSpillMemory) {}
+        buffer_(op.journal, writer.first_volume_name(), kSpillMemory) {}
 
   void walk() {
     std::map<std::string, fs::DirEntry> listed;
@@ -65,8 +66,10 @@ class Packer {
         throw PackFailure(msg::cannot_read(path, "нет в папке"));
       }
       const fs::DirEntry& entry = found->second;
+      check_name(item, path);
       if (entry.is_directory) {
-        if (entry.is_linked_directory) continue;  // never descend through a link
+        // A link named as an item packs the folder it points to (links met inside a folder
+        // are not followed).
         bool is_drive = item.size() > 1 && item[1] == ':';
         if (!is_drive) CreateArhivDir(selection_.shown_folder, item, entry.attributes);
         ScanDir(path);
@@ -80,10 +83,18 @@ class Packer {
   bool stopped() const { return stopped_; }
 
  private:
+  // The archive itself, its volumes, the run's work files and any live journal.
   bool is_own_file(const std::string& name, const std::string& path) const {
     if (name == own_name_) return true;
     const auto& volumes = writer_.volume_names();
-    return std::find(volumes.begin(), volumes.end(), path) != volumes.end();
+    if (std::find(volumes.begin(), volumes.end(), path) != volumes.end()) return true;
+    if (op_.journal && op_.journal->is_work_file(path)) return true;
+    return format::is_journal_file_name(name) && File::is_live_journal(path);
+  }
+
+  // Only names that the program's own unpacking writes on every system go into an archive.
+  static void check_name(const std::string& name, const std::string& path) {
+    if (!format::is_safe_name(name)) throw PackFailure(msg::name_not_for_windows(path));
   }
 
   // Records of everything below `folder`: a nested folder's record after its contents.
@@ -96,6 +107,8 @@ class Packer {
     }
     for (const auto& entry : entries) {
       std::string path = format::join_path(folder, entry.name);
+      if (!entry.is_directory && is_own_file(entry.name, path)) continue;
+      check_name(entry.name, path);
       if (entry.is_directory) {
         if (entry.is_linked_directory) continue;
         ScanDir(path);
@@ -127,9 +140,14 @@ class Packer {
     writer_.write_fields(format::file_record_head(bytes, attributes, format::time_text(time)));
     if (op_.abort) return;  // the record stays without data; the run is rolled back
     op_.ui.set_item(name);  // a large file takes a while before its first chunk is written
-    if (!DeflateFileToVolumes(path, writer_, deflater_, buffer_, op_)) {
-      stopped_ = true;  // the 999-volume limit
-      return;
+    switch (DeflateFileToVolumes(path, writer_, deflater_, buffer_, op_)) {
+      case DeflateEnd::Written:
+        break;
+      case DeflateEnd::VolumeLimit:
+        stopped_ = true;
+        return;
+      case DeflateEnd::Aborted:
+        return;
     }
     op_.ui.set_item(name);
     op_.poll();
@@ -233,10 +251,10 @@ Outcome UpakAll(const Selection& selection, const PackOptions& options, Operatio
     return Outcome::Done;
   } catch (const PackFailure& e) {
     op.ui.show_message(e.what());
-  } catch (const std::invalid_argument& e) {  // a volume name the journal cannot hold
-    op.ui.show_message(e.what());
   } catch (const OsError& e) {
     op.ui.show_message(msg::cannot_write(e.path(), e.reason()));
+  } catch (const std::exception& e) {  // a volume name the journal cannot hold, no memory
+    op.ui.show_message(e.what());
   }
   if (writer) writer->abandon();
   op.abort = true;  // nothing half-made stays: the rollback removes every volume

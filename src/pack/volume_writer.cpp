@@ -7,6 +7,7 @@
 #include "format/records.h"
 #include "ops/journal.h"
 #include "platform/error.h"
+#include "platform/fs.h"
 
 namespace tarvik {
 
@@ -27,12 +28,29 @@ void VolumeWriter::open_volume(int number) {
   std::string name = format::volume_file_name(settings_.target_folder, settings_.archive_name,
                                               settings_.kind, number);
   try {
-    volume_ = File(name, File::Mode::Create);
+    if (op_.journal) {
+      // An older file of that name is kept aside until the run ends, and comes back when it
+      // fails or is aborted; the new volume is journalled before it exists.
+      if (fs::name_taken(name)) move_aside(*op_.journal, name);
+      const std::uint64_t mark = op_.journal->mark();
+      op_.journal->add_file(name);
+      try {
+        volume_ = File(name, File::Mode::CreateNew);
+      } catch (const OsError&) {
+        op_.journal->retract(mark);
+        throw;
+      }
+    } else {
+      volume_ = File(name, File::Mode::Create);
+    }
   } catch (const OsError& e) {
     throw PackFailure(msg::cannot_write(name, e.reason()));
+  } catch (const PackFailure&) {
+    throw;
+  } catch (const std::exception& e) {  // a name the journal cannot hold
+    throw PackFailure(e.what());
   }
   volume_names_.push_back(name);
-  if (op_.journal) op_.journal->add_file(name);
   volume_file_name_ = name;
   volume_number_ = number;
   crc_ = format::Crc32();

@@ -13,14 +13,15 @@
 #include "format/crc.h"
 #include "format/names.h"
 #include "ops/operation.h"
+#include "platform/error.h"
 #include "platform/file.h"
 
 namespace tarvik {
 
 // A failure that ends the packing run; the message names the file and the reason.
-class PackFailure : public std::runtime_error {
+class PackFailure : public Error {
  public:
-  using std::runtime_error::runtime_error;
+  using Error::Error;
 };
 
 class VolumeWriter {

@@ -15,6 +15,9 @@ class File final : public ByteSource, public ByteSink {
     Read,        // existing file, read-only, others may read and write
     Create,      // created anew or truncated, read and write
     ReadWrite,   // existing file, read and write, positioned at 0
+    // A new file only, read and write: fails (OsError, os_error_is_exists) when the name is
+    // taken by anything, a link or a dangling link included; a link is never followed.
+    CreateNew,
   };
 
   File() = default;
@@ -32,6 +35,28 @@ class File final : public ByteSource, public ByteSink {
   void seek(std::uint64_t offset) override;
   std::uint64_t tell() const override;
   std::uint64_t size() const override;
+
+  // A rollback journal's file: created new (as CreateNew), marked as a journal, and locked
+  // for as long as this handle lives, so that no other process opens it as its own or as one
+  // whose owner is gone. throws OsError (os_error_is_exists when the name is taken).
+  static File create_journal(const std::string& path);
+  // An existing journal whose owner is gone, locked now for this handle; nullopt when its
+  // owner still holds it, when the file is no journal (it lacks the mark: files that the
+  // extraction writes never carry it) or when it has vanished. Never throws.
+  static std::optional<File> open_abandoned_journal(const std::string& path);
+  // True when `path` is a journal that a running operation holds (this process's included).
+  static bool is_live_journal(const std::string& path);
+
+  // Makes what was written reach the disk. throws OsError.
+  void sync();
+  // Cuts the file to `size` bytes. throws OsError.
+  void truncate(std::uint64_t size);
+  // Deletes the file while it is still held (a journal: its lock lasts until the handle
+  // closes); the name is removed only when it still names this file. Never throws.
+  void remove() noexcept;
+  // Gives the held file a new name that nothing has yet (its lock goes with it). throws
+  // OsError (os_error_is_exists when the name is taken).
+  void rename(const std::string& new_path);
 
   bool is_open() const;
   const std::string& path() const { return path_; }

@@ -31,6 +31,10 @@ void set_current_directory(const std::string& win_path);  // throws OsError
 bool exists(const std::string& win_path);  // file or folder
 bool is_directory(const std::string& win_path);
 bool is_file(const std::string& win_path);
+// A name taken by anything, a link (even one that leads nowhere) included; links not followed.
+bool name_taken(const std::string& win_path);
+// A symbolic link, junction or other reparse point (not followed).
+bool is_link(const std::string& win_path);
 std::uint64_t file_size(const std::string& win_path);  // throws OsError
 
 // Creates one folder level; throws OsError.
@@ -78,5 +82,10 @@ LocalTime local_now();
 
 // Full Windows path of the running executable.
 std::string own_executable_path();
+
+// The user's own folder for the program's state: %LOCALAPPDATA%\Tarvik on Windows,
+// $XDG_STATE_HOME/tarvik or ~/.local/state/tarvik on Linux; nullopt when the environment
+// names none. The folder need not exist.
+std::optional<std::string> per_user_folder();
 
 }  // namespace tarvik::fs

@@ -23,8 +23,15 @@ bool make_target(const UnpackJob& job, Operation& op) {
   if (job.target == Target::Existing || fs::is_directory(job.target_folder)) return true;
   try {
     if (job.target == Target::NewFolder) {
-      fs::create_directory(job.target_folder);
+      // Journalled before it exists, withdrawn when it could not be made.
+      const std::uint64_t mark = op.journal ? op.journal->mark() : 0;
       if (op.journal) op.journal->add_folder(job.target_folder);
+      try {
+        fs::create_directory(job.target_folder);
+      } catch (...) {
+        if (op.journal) op.journal->retract(mark);
+        throw;
+      }
     } else {
       CreateAllDir(format::join_path(job.target_folder, ""), op.journal);
     }
@@ -56,6 +63,9 @@ Outcome unpack(const UnpackJob& job, ProgressDialog& dialog, Ui& ui) {
   return dialog.run(
       {job.code, job.program_folder, std::string(format::file_name_part(job.archive))},
       size_or_zero(job.archive), [&](Operation& op) {
+        // Any folder: made level by level by the run, which takes it back when it fails.
+        if (job.target == Target::AnyFolder)
+          return Raspakovka({job.archive, job.target_folder, /*create_target=*/true}, op);
         if (!make_target(job, op)) return Outcome::Failed;
         return Raspakovka({job.archive, job.target_folder}, op);
       });

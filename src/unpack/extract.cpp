@@ -19,6 +19,7 @@
 #include "platform/file.h"
 #include "platform/fs.h"
 #include "unpack/inflate.h"
+#include "ops/journal.h"
 #include "unpack/safe_path.h"
 #include "unpack/walk.h"
 
@@ -35,7 +36,6 @@ using unpack::WriteFailure;
 
 namespace {
 
-constexpr int kMaxTempNames = 1000;
 constexpr char kSeparator = '\\';
 
 // `relative` (beginning with "\") below `folder`.
@@ -43,74 +43,66 @@ std::string below(const std::string& folder, std::string_view relative) {
   return format::join_path(folder, relative.substr(1));
 }
 
-// A journal call whose failure is no OS error (a path without a form in the code page, an
-// entry too long, no free name for a copy) becomes a write failure naming the file.
+// A journal call whose failure is no OS error (a path without a form in the code page, a
+// path a journal entry cannot hold exactly, no free name for a copy) becomes a write failure
+// naming the file.
 template <class Call>
 auto journalled(const std::string& path, Call&& call) {
   try {
     return call();
   } catch (const OsError&) {
     throw;
+  } catch (const WriteFailure&) {
+    throw;
   } catch (const std::exception& error) {
     throw WriteFailure{path, error.what()};
   }
 }
 
-// The temporary file of one entry, beside its target: "<target>.tzp", or "<target>~N.tzp" when
-// that name is taken (a file of the user's, or an entry of the archive). Deleted on every way
-// out unless it became the target.
-class TempFile {
- public:
-  explicit TempFile(const std::string& target) {
-    for (int i = 0; i < kMaxTempNames; ++i) {
-      std::string candidate = target;
-      if (i > 0) candidate += "~" + std::to_string(i);
-      candidate += format::kTempSuffix;
-      if (fs::exists(candidate)) continue;
-      file_ = File(candidate, File::Mode::Create);
-      path_ = std::move(candidate);
-      return;
-    }
-    throw WriteFailure{target, "нет свободного имени для временного файла"};
+// The first link (symbolic link, junction) among the folders that `relative` passes through
+// below `folder`; "" when there is none. Writes never go through a link already there.
+std::string link_on_the_way(const std::string& folder, std::string_view relative) {
+  std::string path = folder;
+  std::size_t at = 1;
+  for (;;) {
+    const std::size_t next = relative.find(kSeparator, at);
+    if (next == std::string_view::npos) return "";
+    path = format::join_path(path, relative.substr(at, next - at));
+    if (fs::is_link(path)) return path;
+    at = next + 1;
   }
-  ~TempFile() {
-    if (path_.empty()) return;
-    file_ = File();
-    fs::remove_file(path_);
-  }
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
+}
 
-  File& file() { return file_; }
-  const std::string& path() const { return path_; }
-  // The file has become the target: nothing to delete.
-  void release() { path_.clear(); }
-
- private:
-  File file_;
-  std::string path_;
-};
-
-// Inflates one file entry into a temporary file beside `target`, then puts it in place: an
+// Inflates one file entry into a work file beside `target`, then puts it in place: an
 // existing target is moved aside into the journal first (or simply replaced when there is no
-// journal), the stored date and attributes are set and the file is journalled.
+// journal), the target is journalled before it appears, and the stored date and attributes
+// are set. A target that is this run's journal or one of its copies makes them move out of
+// its way; a target that is another running operation's journal is refused.
 void extract_file(const Record& record, EntryData& data, const std::string& target,
                   RollbackJournal* journal, const InflateHooks& hooks, Ui& ui) {
-  if (fs::is_directory(target)) throw WriteFailure{target, "на этом месте уже есть папка"};
+  if (fs::is_directory(target) && !fs::is_link(target))
+    throw WriteFailure{target, "на этом месте уже есть папка"};
   const std::string folder(format::folder_part(target));
   if (!fs::is_directory(folder)) CreateAllDir(folder + kSeparator, journal);
   ui.set_item(format::file_name_part(record.relative));
 
-  TempFile temp(target);
-  unpack::InflateFile(data, record.file.size, &temp.file(), hooks);
-  temp.file().close();
+  std::optional<WorkFile> temp;
+  journalled(target, [&] { temp.emplace(journal, target, format::kTempSuffix); });
+  unpack::InflateFile(data, record.file.size, &temp->file(), hooks);
+  temp->file().close();
 
+  if (journal) journalled(target, [&] { journal->step_aside_from(target); });
+  if (File::is_live_journal(target))
+    throw WriteFailure{target, "это журнал отката другой работающей операции"};
   std::optional<std::string> aside;
-  if (journal && fs::exists(target))
+  if (journal && fs::name_taken(target))
     aside = journalled(target, [&] { return move_aside(*journal, target); });
+  const std::uint64_t mark = journal ? journal->mark() : 0;
+  if (journal) journalled(target, [&] { journal->add_file(target); });
   try {
-    fs::rename_replace(temp.path(), target);
+    fs::rename_replace(temp->path(), target);
   } catch (const OsError&) {
+    if (journal) journal->retract(mark);
     if (aside) {
       try {
         fs::rename_replace(*aside, target);
@@ -120,8 +112,7 @@ void extract_file(const Record& record, EntryData& data, const std::string& targ
     }
     throw;
   }
-  temp.release();
-  if (journal) journalled(target, [&] { journal->add_file(target); });
+  temp->release();
 
   // A date the system cannot take keeps the current time: no reason to fail the entry.
   if (const auto time = format::parse_time_text(record.file.time)) {
@@ -130,23 +121,36 @@ void extract_file(const Record& record, EntryData& data, const std::string& targ
     } catch (const OsError&) {
     }
   }
-  fs::set_attributes(target, record.attributes & ~fs::kDirectory);
+  std::uint32_t attributes = record.attributes & ~fs::kDirectory;
+  // Hidden and system together mark a journal: a file of a journal's name never gets both.
+  if (format::is_journal_file_name(format::file_name_part(target)) &&
+      (attributes & (fs::kHidden | fs::kSystem)) == (fs::kHidden | fs::kSystem))
+    attributes &= ~fs::kSystem;
+  fs::set_attributes(target, attributes);
 }
 
 // Shared by the extracting visitors: the unsafe-path refusal.
 class ExtractingVisitor : public RecordVisitor {
  public:
-  explicit ExtractingVisitor(Operation& op) : op_(op) {}
+  ExtractingVisitor(Operation& op, std::string target) : op_(op), target_(std::move(target)) {}
   bool failed() const override { return failed_; }
 
  protected:
-  bool safe(const Record& record) {
-    if (unpack::is_safe_relative_path(record.relative)) return true;
-    op_.ui.show_message(msg::unsafe_entry(record.relative));
+  // The unsafe-path and the link refusals: the entry is named, the others go on.
+  bool safe(const Record& record, std::string_view relative) {
+    if (!unpack::is_safe_relative_path(relative)) {
+      op_.ui.show_message(msg::unsafe_entry(record.relative));
+      failed_ = true;
+      return false;
+    }
+    const std::string link = link_on_the_way(target_, relative);
+    if (link.empty()) return true;
+    op_.ui.show_message(msg::linked_entry(record.relative, link));
     failed_ = true;
     return false;
   }
   Operation& op_;
+  std::string target_;
 
  private:
   bool failed_ = false;
@@ -155,8 +159,7 @@ class ExtractingVisitor : public RecordVisitor {
 // Raspakovka and Raspakovka_exe: every entry, journalled, abortable.
 class WholeVisitor final : public ExtractingVisitor {
  public:
-  WholeVisitor(Operation& op, std::string target)
-      : ExtractingVisitor(op), target_(std::move(target)) {
+  WholeVisitor(Operation& op, std::string target) : ExtractingVisitor(op, std::move(target)) {
     const auto check = [this] {
       if (op_.poll()) throw AbortRequested{};
     };
@@ -164,12 +167,12 @@ class WholeVisitor final : public ExtractingVisitor {
     hooks_.after_block = check;
   }
   void folder(const Record& record) override {
-    if (!safe(record)) return;
+    if (!safe(record, record.relative)) return;
     const std::string folder = below(target_, record.relative);
     if (!fs::is_directory(folder)) CreateAllDir(folder + kSeparator, op_.journal);
   }
   void file(const Record& record, EntryData& data) override {
-    if (!safe(record)) return;
+    if (!safe(record, record.relative)) return;
     extract_file(record, data, below(target_, record.relative), op_.journal, hooks_, op_.ui);
   }
   void after_record(VolumeChain& chain) override {
@@ -178,7 +181,6 @@ class WholeVisitor final : public ExtractingVisitor {
   }
 
  private:
-  std::string target_;
   InflateHooks hooks_;
 };
 
@@ -186,25 +188,26 @@ class WholeVisitor final : public ExtractingVisitor {
 class ChosenVisitor final : public ExtractingVisitor {
  public:
   ChosenVisitor(Operation& op, const ChosenRequest& request)
-      : ExtractingVisitor(op),
-        target_(request.target_folder),
+      : ExtractingVisitor(op, request.target_folder),
         level_(request.browse_level),
-        key_(request.browse_level + kSeparator + request.chosen_entry) {
-    const auto pump = [this] { op_.ui.pump(); };
+        key_(request.browse_level + kSeparator + request.chosen_entry),
+        abortable_(request.abortable) {
+    const auto pump = [this] { serve(); };
+    hooks_.before_read = pump;
     hooks_.after_block = pump;
   }
   void folder(const Record& record) override {
-    if (!chosen(record) || !safe(record)) return;
+    if (!chosen(record) || !safe(record, below_level(record))) return;
     const std::string folder = destination(record);
     if (!fs::is_directory(folder)) CreateAllDir(folder + kSeparator, nullptr);
   }
   void file(const Record& record, EntryData& data) override {
-    if (!chosen(record) || !safe(record)) return;
+    if (!chosen(record) || !safe(record, below_level(record))) return;
     extract_file(record, data, destination(record), nullptr, hooks_, op_.ui);
   }
   void after_record(VolumeChain& chain) override {
     op_.ui.set_progress(chain.position());
-    op_.ui.pump();
+    serve();
   }
 
  private:
@@ -216,12 +219,22 @@ class ChosenVisitor final : public ExtractingVisitor {
       return (relative + kSeparator).starts_with(key_);
     return relative == key_ || relative.starts_with(key_ + kSeparator);
   }
-  std::string destination(const Record& record) const {
-    return below(target_, std::string_view(record.relative).substr(level_.size()));
+  std::string_view below_level(const Record& record) const {
+    return std::string_view(record.relative).substr(level_.size());
   }
-  std::string target_;
+  std::string destination(const Record& record) const {
+    return below(target_, below_level(record));
+  }
+  // Pending work; an Abort stops the run only when the caller asked for that.
+  void serve() {
+    if (op_.ui.pump() && abortable_) {
+      op_.abort = true;
+      throw AbortRequested{};
+    }
+  }
   std::string level_;
   std::string key_;
+  bool abortable_;
   InflateHooks hooks_;
 };
 
@@ -293,9 +306,16 @@ void CreateAllDir(const std::string& folder, RollbackJournal* journal) {
     if (end == std::string::npos) end = folder.size();
     if (end > pos) {
       const std::string level = folder.substr(0, end);
-      if (!fs::exists(level)) {
-        fs::create_directory(level);
+      if (!fs::name_taken(level)) {
+        const std::uint64_t mark = journal ? journal->mark() : 0;
         if (journal) journalled(level, [&] { journal->add_folder(level + kSeparator); });
+        try {
+          fs::create_directory(level);
+        } catch (const OsError& e) {
+          if (journal) journal->retract(mark);
+          // Another run made it a moment ago: it is there, and it is not ours.
+          if (!os_error_is_exists(e.code()) || !fs::is_directory(level)) throw;
+        }
       }
     }
     pos = end + 1;
@@ -303,13 +323,37 @@ void CreateAllDir(const std::string& folder, RollbackJournal* journal) {
 }
 
 Outcome Raspakovka(const ExtractRequest& request, Operation& op) {
+  std::vector<std::string> created;  // levels of the target folder made here, innermost first
+  if (request.create_target && !fs::is_directory(request.target_folder)) {
+    std::string level = request.target_folder;
+    while (!level.empty() && !fs::name_taken(level)) {
+      created.push_back(level);
+      const std::string parent(format::folder_part(level));
+      if (parent == level) break;
+      level = parent;
+    }
+    try {
+      CreateAllDir(format::join_path(request.target_folder, ""), op.journal);
+    } catch (const OsError& e) {
+      op.ui.show_message(msg::cannot_write(e.path(), e.reason()));
+      return Outcome::Failed;
+    } catch (const WriteFailure& e) {
+      op.ui.show_message(e.what());
+      return Outcome::Failed;
+    }
+  }
   WholeVisitor visitor(op, request.target_folder);
   WalkOptions options;
   options.first_volume = request.first_volume;
   options.not_first_message = msg::kNotFirstVolume;
   options.later_checksums = unpack::LaterChecksums::Verify;
   options.show_progress = true;
-  return unpack::walk_archive(options, visitor, op.ui);
+  const Outcome outcome = unpack::walk_archive(options, visitor, op.ui);
+  // A run that failed takes back the target folder it made, when nothing is left in it.
+  if (outcome == Outcome::Failed || outcome == Outcome::EndProgram) {
+    for (const auto& level : created) fs::remove_directory(level);
+  }
+  return outcome;
 }
 
 Outcome Raspakovka2(const ChosenRequest& request, Operation& op) {

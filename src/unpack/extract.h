@@ -30,6 +30,9 @@ class RollbackJournal;
 struct ExtractRequest {
   std::string first_volume;   // full path of volume 001; later volumes lie beside it
   std::string target_folder;  // entries are written below it
+  // Create the target folder when it is missing (journalled); a run that then fails removes
+  // the levels it made when they are left empty.
+  bool create_target = false;
 };
 
 // Every entry of the archive below `target_folder`. Each created folder level and file is
@@ -44,6 +47,9 @@ struct ChosenRequest {
   std::string target_folder;
   std::string browse_level;  // "" at the top, else "\A" or "\A\B"
   std::string chosen_entry;  // the row's name, with "\" appended for a folder
+  // The browser's extraction ignores Abort; the console's stops on it (Ctrl-C, a signal),
+  // leaving what it finished and no work file.
+  bool abortable = false;
 };
 
 // The chosen entry (for a folder, everything below it) with the browse level cut from its

@@ -7,13 +7,15 @@
 #include <functional>
 #include <string>
 
+#include "platform/error.h"
 #include "platform/stream.h"
 #include "unpack/volume_chain.h"
 
 namespace tarvik::unpack {
 
 // This entry's data are damaged; the framing of the records around it still holds.
-struct EntryDamaged {
+struct EntryDamaged : Error {
+  explicit EntryDamaged(std::string why) : Error(why), reason(std::move(why)) {}
   std::string reason;  // Russian words
 };
 

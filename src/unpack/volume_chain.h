@@ -16,23 +16,31 @@
 #include <functional>
 #include <string>
 
+#include "format/messages.h"
 #include "format/records.h"
+#include "platform/error.h"
 #include "platform/file.h"
 #include "platform/ui.h"
 
 namespace tarvik::unpack {
 
 // The next volume file does not exist. `path` is its full Windows path.
-struct VolumeMissing {
+struct VolumeMissing : Error {
+  explicit VolumeMissing(std::string missing)
+      : Error(msg::next_volume_missing(missing)), path(std::move(missing)) {}
   std::string path;
 };
 // A later volume whose stored checksum does not match its bytes.
-struct VolumeChecksumBad {
+struct VolumeChecksumBad : Error {
+  explicit VolumeChecksumBad(std::string volume)
+      : Error(std::string(msg::kChecksumError)), path(std::move(volume)) {}
   std::string path;
 };
 // A volume whose own structure is broken: no tail, no continuation marker, a stub size that
 // points nowhere. `reason` in Russian words.
-struct VolumeDamaged {
+struct VolumeDamaged : Error {
+  VolumeDamaged(std::string volume, std::string why)
+      : Error(msg::damaged_archive(volume, why)), path(std::move(volume)), reason(std::move(why)) {}
   std::string path;
   std::string reason;
 };

@@ -108,6 +108,9 @@ Outcome walk_archive(const WalkOptions& options, RecordVisitor& visitor, Ui& ui)
   } catch (const std::bad_alloc&) {
     ui.show_message(msg::cannot_write(entry, "недостаточно памяти"));
     return Outcome::Failed;
+  } catch (const std::exception& error) {  // any other Error carries its own words
+    ui.show_message(error.what());
+    return Outcome::Failed;
   }
   return failed || visitor.failed() ? Outcome::Failed : Outcome::Done;
 }

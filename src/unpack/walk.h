@@ -14,8 +14,10 @@
 #include <string_view>
 
 #include "format/layout.h"
+#include "format/messages.h"
 #include "format/records.h"
 #include "ops/operation.h"
+#include "platform/error.h"
 #include "unpack/volume_chain.h"
 
 namespace tarvik::unpack {
@@ -31,11 +33,15 @@ struct Record {
 };
 
 // The user asked for Abort; the walk unwinds and ends with Outcome::Aborted.
-struct AbortRequested {};
+struct AbortRequested : Error {
+  AbortRequested() : Error("Операция прервана") {}
+};
 
 // A write into the target failed for a reason that is no OS error (such as a journal entry
 // that cannot be formed). `path` names the file.
-struct WriteFailure {
+struct WriteFailure : Error {
+  WriteFailure(std::string file, std::string why)
+      : Error(msg::cannot_write(file, why)), path(std::move(file)), reason(std::move(why)) {}
   std::string path;
   std::string reason;
 };

@@ -101,14 +101,60 @@ TEST(Journal, EntriesReadBackwards) {
   EXPECT_EQ(*six, "G<C:\\ab\\>9\0 "s);
   EXPECT_EQ(f::parse_journal_length("11\0"s), 11u);
   EXPECT_EQ(f::parse_journal_length("9\0 "s), 9u);
-  auto entry = f::parse_journal_text("F<C:\\a.txt>");
-  ASSERT_TRUE(entry);
-  EXPECT_EQ(entry->tag, 'F');
-  EXPECT_EQ(entry->path, "C:\\a.txt");
   EXPECT_FALSE(f::journal_entry('F', std::string(997, 'x')));
   for (std::string bad : {"abc"s, "2\0 "s, "\0\0\0"s, "1000"s})
     EXPECT_FALSE(f::parse_journal_length(bad));
-  EXPECT_FALSE(f::parse_journal_text("F-x>"));
+}
+
+// A record is one entry of the plain form while its path fits; a longer path goes in pieces,
+// a replaced file takes two entries, and every path comes back byte for byte.
+TEST(Journal, RecordsHoldEveryPathExactly) {
+  const std::string long_path = "C:\\" + std::string(600, 'a') + " " + std::string(1500, 'b');
+  struct Case {
+    char tag;
+    std::string path;
+    std::string aside;
+  };
+  const Case cases[] = {
+      {'F', "C:\\a.txt", ""},
+      {'G', "C:\\ab\\", ""},
+      {'F', std::string("C:\\") + std::string(993, 'x'), ""},  // 996: the most one entry holds
+      {'F', std::string("C:\\") + std::string(994, 'x'), ""},  // 997: two entries
+      {'F', long_path, ""},
+      {'R', "C:\\notes.txt", "C:\\notes.txt.tzb"},
+      {'R', long_path, long_path + ".tzb"},
+  };
+  std::string journal;
+  for (const auto& c : cases) {
+    auto bytes = c.tag == 'R' ? f::journal_replaced(c.path, c.aside) : f::journal_record(c.tag, c.path);
+    ASSERT_TRUE(bytes) << c.path.size();
+    journal += *bytes;
+  }
+  EXPECT_EQ(f::journal_record('F', "C:\\a.txt"), "F<C:\\a.txt>11\0"s);
+  EXPECT_EQ(f::journal_replaced("C:\\a", "C:\\b"), "R<C:\\a>7\0 A<C:\\b>7\0 "s);
+  auto records = f::parse_journal(journal);
+  ASSERT_EQ(records.size(), std::size(cases));
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    EXPECT_EQ(records[i].tag, cases[i].tag) << i;
+    EXPECT_EQ(records[i].path, cases[i].path) << i;
+    EXPECT_EQ(records[i].aside, cases[i].aside) << i;
+  }
+  // Paths an entry cannot hold as they are: refused, never cut.
+  for (std::string bad : {"C:\\notes "s, " C:\\x"s, "C:\\a>b"s, "C:\\x\t"s, ""s,
+                          "C:\\" + std::string(2000, ' ') + "x"})
+    EXPECT_FALSE(f::journal_record('F', bad)) << bad;
+}
+
+// Reading stops at the first entry that is not whole: what its writer was appending when it
+// died names nothing that exists yet.
+TEST(Journal, ReadingStopsAtATornEnd) {
+  const std::string good = "F<C:\\a.txt>11\0"s + "G<C:\\ab\\>9\0 "s;
+  for (std::string tail : {""s, "xyz"s, "999"s, "F<C:\\b>"s, "F<C:\\b>7"s, "F<C:\\b>9\0 "s,
+                           "1\0 "s, "R<C:\\r>7\0 "s, "+<C:\\piece>11\0"s, "A<C:\\b>7\0 "s}) {
+    auto records = f::parse_journal(good + tail);
+    ASSERT_EQ(records.size(), 2u) << tail;
+    EXPECT_EQ(records[1].path, "C:\\ab\\");
+  }
 }
 
 // The register update, one byte at a time through the 256-entry table.

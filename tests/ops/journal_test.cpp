@@ -1,9 +1,20 @@
 // The rollback journal, the rollback and the operation runner around them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <stdexcept>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "format/messages.h"
+#include "format/names.h"
 #include "ops/journal.h"
 #include "ops/runner.h"
+#include "platform/error.h"
+#include "platform/file.h"
 #include "platform/fs.h"
 #include "test_support.h"
 
@@ -17,38 +28,114 @@ void put(const std::string& win, const std::string& bytes) {
   test::write_file(*fs::to_native(win), bytes);
 }
 std::string get(const std::string& win) { return test::read_file(*fs::to_native(win)); }
+
+std::vector<std::string> names_in(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::list_directory(folder)) names.push_back(e.name);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The bytes of a file that a running journal holds, read through a copy of its records.
+std::string records_text(RollbackJournal& journal) {
+  std::string text;
+  for (const auto& r : journal.records()) text += std::string(1, r.tag) + r.path + "|" + r.aside + ";";
+  return text;
+}
 }  // namespace
 
 TEST(Journal, EntriesFollowOneAnotherWithoutHeaderOrTrailer) {
   TempDir dir;
   std::string path = dir.win("Tarvik_file.tmp");
-  RollbackJournal journal(path);
-  journal.add_file("C:\\a.txt");
-  journal.add_folder("C:\\ab\\");
-  journal.add_file("C:\\Папка\\б.txt");
-  EXPECT_EQ(get(path), "F<C:\\a.txt>11\0"s + "G<C:\\ab\\>9\0 "s +
-                           "F<C:\\\xcf\xe0\xef\xea\xe0\\\xe1.txt>17\0"s);
-  auto entries = journal.read_backwards();
-  ASSERT_EQ(entries.size(), 3u);
-  EXPECT_EQ(entries[0].path, "C:\\Папка\\б.txt");
-  EXPECT_EQ(entries[2].path, "C:\\a.txt");
-  EXPECT_THROW(journal.add_file("C:\\日本"), std::invalid_argument);
-}
-
-TEST(Journal, DamagedEndStopsTheReadingWithoutHarm) {
-  TempDir dir;
-  std::string path = dir.win("j.tmp");
-  std::string good = "F<C:\\a.txt>11\0"s;
-  for (std::string tail : {"xyz"s, "999"s, "F<C:\\b>"s, "1\0 "s, ""s}) {
-    put(path, good + tail);
-    auto entries = read_journal_backwards(path);
-    EXPECT_EQ(entries.size(), tail.empty() ? 1u : 0u) << tail;
-  }
   {
     RollbackJournal journal(path);
     journal.add_file("C:\\a.txt");
+    journal.add_folder("C:\\ab\\");
+    journal.add_file("C:\\Папка\\б.txt");
+    EXPECT_EQ(records_text(journal), "FC:\\a.txt|;GC:\\ab\\|;FC:\\Папка\\б.txt|;");
+    EXPECT_THROW(journal.add_file("C:\\日本"), Error);
+    EXPECT_THROW(journal.add_file("C:\\notes "), Error);  // would be journalled as "notes"
+    EXPECT_THROW(journal.add_file("C:\\a>b"), Error);
+    // Withdrawing the record of an action that failed.
+    auto mark = journal.mark();
+    journal.add_file("C:\\later.txt");
+    journal.retract(mark);
+    EXPECT_EQ(journal.records().size(), 3u);
   }
   EXPECT_FALSE(fs::exists(path));  // the journal deletes itself
+}
+
+// Each operation holds a journal of its own, locked for its life; a file that merely has a
+// journal's name is neither taken for one nor touched.
+TEST(Journal, OneJournalPerOperationLockedForItsLife) {
+  TempDir dir;
+  put(dir.win("Tarvik_file.tmp"), "the user's own file of that name");
+  auto first = RollbackJournal::create_in({dir.win()});
+  auto second = RollbackJournal::create_in({dir.win()});
+  EXPECT_EQ(first.path(), dir.win("Tarvik_file~1.tmp"));
+  EXPECT_EQ(second.path(), dir.win("Tarvik_file~2.tmp"));
+  for (const auto* journal : {&first, &second}) {
+    EXPECT_TRUE(File::is_live_journal(journal->path()));
+    EXPECT_FALSE(File::open_abandoned_journal(journal->path()));
+  }
+  EXPECT_FALSE(File::is_live_journal(dir.win("Tarvik_file.tmp")));
+  EXPECT_FALSE(File::open_abandoned_journal(dir.win("Tarvik_file.tmp")));
+  RecordingUi ui;
+  recover_abandoned_journals({dir.win()}, ui);
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_EQ(get(dir.win("Tarvik_file.tmp")), "the user's own file of that name");
+
+  // An entry that is to be written where the journal lies: the journal moves out of its way.
+  first.add_file(dir.win("x"));
+  first.step_aside_from(dir.win("Tarvik_file~1.tmp"));
+  EXPECT_EQ(first.path(), dir.win("Tarvik_file~3.tmp"));
+  EXPECT_TRUE(File::is_live_journal(first.path()));
+  EXPECT_FALSE(fs::exists(dir.win("Tarvik_file~1.tmp")));
+  EXPECT_EQ(first.records().size(), 1u);
+}
+
+TEST(Journal, LivesInTheProgramFolderWhenItCanBeWrittenElseInTheUsersOwn) {
+  TempDir dir;
+  put(dir.win("file"), "x");
+  const std::string unwritable = dir.win("file\\program");  // below a file: never a folder
+  const std::string own = dir.win("state\\tarvik");
+  auto journal = RollbackJournal::create_in({unwritable, own});
+  EXPECT_EQ(journal.path(), own + "\\Tarvik_file.tmp");
+  EXPECT_THROW(RollbackJournal::create_in({unwritable}), Error);
+  try {
+    RollbackJournal::create_in({unwritable});
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find(unwritable + "\\Tarvik_file.tmp"), std::string::npos);
+  }
+#ifndef _WIN32
+  ::setenv("XDG_STATE_HOME", fs::to_native(dir.win("xdg"))->c_str(), 1);
+  EXPECT_EQ(journal_folders(dir.win("bin")),
+            (std::vector<std::string>{dir.win("bin"), dir.win("xdg\\tarvik")}));
+  ::unsetenv("XDG_STATE_HOME");
+  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+  if (!home.empty()) {
+    EXPECT_EQ(fs::per_user_folder(), fs::from_native(home + "/.local/state/tarvik"));
+  }
+#endif
+}
+
+// Work files get names nothing has, are journalled, and are deleted only by their maker.
+TEST(Journal, WorkFilesTakeFreeNamesAndAreJournalled) {
+  TempDir dir;
+  put(dir.win("a.tzp"), "the user's");
+  RollbackJournal journal(dir.win("j.tmp"));
+  {
+    WorkFile temp(&journal, dir.win("a"), ".tzp");
+    EXPECT_EQ(temp.path(), dir.win("a~1.tzp"));
+    EXPECT_TRUE(journal.is_work_file(temp.path()));
+    EXPECT_EQ(records_text(journal), "F" + dir.win("a~1.tzp") + "|;");
+  }
+  EXPECT_FALSE(fs::exists(dir.win("a~1.tzp")));
+  EXPECT_EQ(get(dir.win("a.tzp")), "the user's");
+  std::string copy = move_aside(journal, dir.win("a.tzp"));
+  EXPECT_EQ(copy, dir.win("a.tzp.tzb"));
+  EXPECT_TRUE(journal.is_work_file(copy));
+  EXPECT_EQ(journal.records().back().aside, copy);
 }
 
 // Newest first: files are deleted before the folders they were written into; a folder that
@@ -61,22 +148,24 @@ TEST(Rollback, UndoesNewestFirstAndPutsReplacedFilesBack) {
   put(out + "\\keep.txt", "untouched");
   RollbackJournal journal(dir.win("Tarvik_file.tmp"));
   // What an extraction into Out does: create Out\a, write a\b.txt, replace c.txt.
-  fs::create_directory(out + "\\a");
   journal.add_folder(out + "\\a\\");
-  put(out + "\\a\\b.txt", "new b");
+  fs::create_directory(out + "\\a");
   journal.add_file(out + "\\a\\b.txt");
+  put(out + "\\a\\b.txt", "new b");
   std::string aside = move_aside(journal, out + "\\c.txt");
   EXPECT_FALSE(fs::exists(out + "\\c.txt"));
+  journal.add_file(out + "\\c.txt");
   put(out + "\\c.txt", "archive's c.txt");
   fs::set_attributes(out + "\\c.txt", fs::kReadOnly | fs::kArchive);
-  journal.add_file(out + "\\c.txt");
   // A folder the run created but where the user put something meanwhile stays.
-  fs::create_directory(out + "\\d");
   journal.add_folder(out + "\\d\\");
+  fs::create_directory(out + "\\d");
   put(out + "\\d\\user.txt", "user");
+  // Named but never made (the process died before): nothing to do.
+  journal.add_file(out + "\\never.txt");
 
   RecordingUi ui;
-  Otkat(journal, ui);
+  EXPECT_TRUE(Otkat(journal, ui).empty());
   EXPECT_EQ(ui.captions, std::vector<std::string>{std::string(msg::kRollbackCaption)});
   EXPECT_FALSE(fs::exists(out + "\\a"));
   EXPECT_EQ(get(out + "\\c.txt"), "the user's own c.txt");
@@ -87,23 +176,23 @@ TEST(Rollback, UndoesNewestFirstAndPutsReplacedFilesBack) {
 
 TEST(Runner, JournalLivesForOneOperationAndAbortRollsBack) {
   TempDir dir;
-  std::string journal_path = dir.win("Tarvik_file.tmp");
-  put(journal_path, "an older journal");
   std::string created = dir.win("created.bin");
   std::string replaced = dir.win("replaced.txt");
   put(replaced, "old");
   for (bool abort : {false, true}) {
     SCOPED_TRACE(abort);
     RecordingUi ui;
+    std::string journal_path;
     Outcome outcome = run_operation(
         {OperationCode::UnpackFromWindow, dir.win(), "x.kzv"}, ui, [&](Operation& op) {
-          EXPECT_TRUE(fs::exists(journal_path));
-          EXPECT_EQ(op.journal->read_backwards().size(), 0u);  // created empty
+          journal_path = op.journal->path();
+          EXPECT_EQ(journal_path, dir.win("Tarvik_file.tmp"));
+          EXPECT_TRUE(op.journal->records().empty());  // created empty
           move_aside(*op.journal, replaced);
-          put(replaced, "new");
           op.journal->add_file(replaced);
-          put(created, "x");
+          put(replaced, "new");
           op.journal->add_file(created);
+          put(created, "x");
           op.abort = abort;
           return Outcome::Done;
         });
@@ -118,6 +207,40 @@ TEST(Runner, JournalLivesForOneOperationAndAbortRollsBack) {
   }
 }
 
+// Two operations at once, the second started while the first runs: each has its own journal,
+// and the rollback of one touches only its own files.
+TEST(Runner, OperationsAtOnceEachUndoOnlyTheirOwnFiles) {
+  TempDir dir;
+  put(dir.win("shared.txt"), "the user's");
+  RecordingUi first_ui, second_ui;
+  Outcome second = Outcome::Done;
+  Outcome first = run_operation(
+      {OperationCode::UnpackFromWindow, dir.win(), ""}, first_ui, [&](Operation& op) {
+        op.journal->add_file(dir.win("first.txt"));
+        put(dir.win("first.txt"), "1");
+        second = run_operation(
+            {OperationCode::UnpackFromWindow, dir.win(), ""}, second_ui, [&](Operation& inner) {
+              EXPECT_NE(inner.journal->path(), op.journal->path());
+              move_aside(*inner.journal, dir.win("shared.txt"));
+              inner.journal->add_file(dir.win("shared.txt"));
+              put(dir.win("shared.txt"), "second's");
+              inner.journal->add_file(dir.win("second.txt"));
+              put(dir.win("second.txt"), "2");
+              inner.abort = true;  // Ctrl-C in the second
+              return Outcome::Done;
+            });
+        op.journal->add_file(dir.win("first2.txt"));
+        put(dir.win("first2.txt"), "1");
+        return Outcome::Done;
+      });
+  EXPECT_EQ(second, Outcome::Aborted);
+  EXPECT_EQ(first, Outcome::Done);
+  EXPECT_EQ(names_in(dir.win()), (std::vector<std::string>{"first.txt", "first2.txt", "shared.txt"}));
+  EXPECT_EQ(get(dir.win("shared.txt")), "the user's");
+  EXPECT_TRUE(first_ui.messages.empty());
+  EXPECT_TRUE(second_ui.messages.empty());
+}
+
 TEST(Runner, NoJournalForTheBrowsersExtractionAndAClearMessageWhenItCannotBeMade) {
   TempDir dir;
   RecordingUi ui;
@@ -129,21 +252,32 @@ TEST(Runner, NoJournalForTheBrowsersExtractionAndAClearMessageWhenItCannotBeMade
 
   RecordingUi failing;
   bool ran = false;
-  std::string missing = dir.win("no such folder");
-  Outcome outcome = run_operation({OperationCode::PackFromWindow, missing, ""}, failing,
+  put(dir.win("file"), "x");
+  std::string nowhere = dir.win("file\\program");
+#ifdef _WIN32
+  ::SetEnvironmentVariableW(L"LOCALAPPDATA", nullptr);
+#else
+  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+  ::unsetenv("XDG_STATE_HOME");
+  ::unsetenv("HOME");
+#endif
+  Outcome outcome = run_operation({OperationCode::PackFromWindow, nowhere, ""}, failing,
                                   [&](Operation&) {
                                     ran = true;
                                     return Outcome::Done;
                                   });
+#ifndef _WIN32
+  if (!home.empty()) ::setenv("HOME", home.c_str(), 1);
+#endif
   EXPECT_FALSE(ran);
   EXPECT_EQ(outcome, Outcome::Failed);
   ASSERT_EQ(failing.messages.size(), 1u);
-  EXPECT_NE(failing.messages[0].find(missing + "\\Tarvik_file.tmp"), std::string::npos);
+  EXPECT_NE(failing.messages[0].find(nowhere + "\\Tarvik_file.tmp"), std::string::npos);
 }
 
 // A file moved aside whose replacement never arrived is not lost when the run ends without a
-// rollback.
-TEST(Runner, AReplacedFileWithoutReplacementComesBack) {
+// rollback; a copy that cannot be put back is named and the run fails.
+TEST(Runner, ReplacedFilesComeBackOrAreNamed) {
   TempDir dir;
   std::string target = dir.win("report.txt");
   put(target, "the only copy");
@@ -154,4 +288,35 @@ TEST(Runner, AReplacedFileWithoutReplacementComesBack) {
   });
   EXPECT_EQ(get(target), "the only copy");
   EXPECT_EQ(fs::list_directory(dir.win()).size(), 1u);
+
+  RecordingUi blocked;
+  std::string copy;
+  Outcome outcome = run_operation(
+      {OperationCode::UnpackFromWindow, dir.win(), ""}, blocked, [&](Operation& op) {
+        copy = move_aside(*op.journal, target);
+        op.journal->add_folder(target + "\\");
+        fs::create_directory(target);  // an entry made a folder there
+        put(target + "\\inside.txt", "not ours");
+        op.abort = true;
+        return Outcome::Done;
+      });
+  EXPECT_EQ(outcome, Outcome::Failed);
+  ASSERT_EQ(blocked.messages.size(), 1u);
+  EXPECT_EQ(blocked.messages[0], msg::cannot_put_back(target, copy));
+  EXPECT_EQ(get(copy), "the only copy");
+}
+
+// Whatever an operation throws is shown, and what it did is rolled back.
+TEST(Runner, AnythingThrownIsShownAndRolledBack) {
+  TempDir dir;
+  RecordingUi ui;
+  Outcome outcome = run_operation(
+      {OperationCode::PackRequest, dir.win(), ""}, ui, [&](Operation& op) -> Outcome {
+        op.journal->add_file(dir.win("made.kzv"));
+        put(dir.win("made.kzv"), "half");
+        throw std::runtime_error("сбой");
+      });
+  EXPECT_EQ(outcome, Outcome::Failed);
+  EXPECT_EQ(ui.messages, std::vector<std::string>{"сбой"});
+  EXPECT_TRUE(fs::list_directory(dir.win()).empty());
 }

@@ -29,5 +29,6 @@ int os_error_access_denied() { return EACCES; }
 bool os_error_is_disk_full(int code) { return code == ENOSPC || code == EDQUOT; }
 bool os_error_is_not_found(int code) { return code == ENOENT || code == ENOTDIR; }
 bool os_error_is_access_denied(int code) { return code == EACCES || code == EPERM; }
+bool os_error_is_exists(int code) { return code == EEXIST; }
 
 }  // namespace tarvik

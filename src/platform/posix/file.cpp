@@ -2,7 +2,9 @@
 #include "platform/file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <stdio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -23,8 +25,33 @@ int open_flags(File::Mode mode) {
       return O_RDWR | O_CREAT | O_TRUNC;
     case File::Mode::ReadWrite:
       return O_RDWR;
+    case File::Mode::CreateNew:
+      return O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
   }
   return O_RDONLY;
+}
+
+// A journal carries the sticky bit: the extraction never gives it to a file it writes, so a
+// file an archive brought can never pass for a journal.
+constexpr mode_t kJournalMode = S_ISVTX | S_IRUSR | S_IWUSR;
+
+bool is_journal_mode(const struct stat& st) {
+  return S_ISREG(st.st_mode) && (st.st_mode & S_ISVTX) != 0;
+}
+
+// True when `native` still names the file open as `fd`.
+bool names_same_file(int fd, const std::string& native) {
+  struct stat held {}, named {};
+  return ::fstat(fd, &held) == 0 && ::lstat(native.c_str(), &named) == 0 &&
+         held.st_dev == named.st_dev && held.st_ino == named.st_ino && held.st_nlink > 0;
+}
+
+int lock(int fd, int how) {
+  int rc;
+  do {
+    rc = ::flock(fd, how);
+  } while (rc != 0 && errno == EINTR);
+  return rc;
 }
 
 }  // namespace
@@ -36,7 +63,7 @@ File::File(const std::string& path, Mode mode) : path_(path) {
     // O_NONBLOCK keeps a pipe without a writer from hanging here (pread then refuses it).
     fd = ::open(native.c_str(), open_flags(mode) | O_CLOEXEC | O_NONBLOCK, 0666);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) throw OsError(errno, path);
+  if (fd < 0) throw OsError(mode == Mode::CreateNew && errno == ELOOP ? EEXIST : errno, path);
   // A folder opens for reading here, but not on Windows: refuse it the same way.
   struct stat st {};
   if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
@@ -45,6 +72,70 @@ File::File(const std::string& path, Mode mode) : path_(path) {
     throw OsError(code, path);
   }
   fd_ = fd;
+}
+
+File File::create_journal(const std::string& path) {
+  File file(path, Mode::CreateNew);
+  // Recovery in another process may hold the unmarked file for a moment: wait for it.
+  if (lock(file.fd_, LOCK_EX) != 0 || ::fchmod(file.fd_, kJournalMode) != 0) {
+    const int code = errno;
+    file.remove();
+    throw OsError(code, path);
+  }
+  return file;
+}
+
+std::optional<File> File::open_abandoned_journal(const std::string& path) {
+  const auto native = fs::to_native(path);
+  if (!native) return std::nullopt;
+  const int fd = ::open(native->c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return std::nullopt;
+  File file;
+  file.fd_ = fd;
+  file.path_ = path;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !is_journal_mode(st) || lock(fd, LOCK_EX | LOCK_NB) != 0)
+    return std::nullopt;
+  // Another recovery may have finished with it and deleted it before the lock was ours.
+  if (!names_same_file(fd, native->string())) return std::nullopt;
+  return file;
+}
+
+bool File::is_live_journal(const std::string& path) {
+  const auto native = fs::to_native(path);
+  if (!native) return false;
+  const int fd = ::open(native->c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat st {};
+  const bool live = ::fstat(fd, &st) == 0 && is_journal_mode(st) &&
+                    lock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  ::close(fd);
+  return live;
+}
+
+void File::sync() {
+  if (fd_ < 0) throw OsError(EBADF, path_);
+  if (::fsync(fd_) != 0) throw OsError(errno, path_);
+}
+
+void File::truncate(std::uint64_t size) {
+  if (fd_ < 0) throw OsError(EBADF, path_);
+  if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) throw OsError(errno, path_);
+}
+
+void File::remove() noexcept {
+  if (fd_ < 0) return;
+  const auto native = fs::to_native(path_);
+  if (native && names_same_file(fd_, native->string())) ::unlink(native->c_str());
+}
+
+void File::rename(const std::string& new_path) {
+  if (fd_ < 0) throw OsError(EBADF, path_);
+  const std::string from = posix::native_or_throw(path_);
+  const std::string to = posix::native_or_throw(new_path);
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0)
+    throw OsError(errno, new_path);
+  path_ = new_path;
 }
 
 File::~File() {

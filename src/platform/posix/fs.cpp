@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <ctime>
 #include <memory>
 
@@ -116,6 +117,18 @@ bool is_directory(const std::string& win_path) {
 bool is_file(const std::string& win_path) {
   struct stat st {};
   return stat_path(win_path, st) && !S_ISDIR(st.st_mode);
+}
+
+bool name_taken(const std::string& win_path) {
+  const auto native = to_native(win_path);
+  struct stat st {};
+  return native && ::lstat(native->c_str(), &st) == 0;
+}
+
+bool is_link(const std::string& win_path) {
+  const auto native = to_native(win_path);
+  struct stat st {};
+  return native && ::lstat(native->c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 std::uint64_t file_size(const std::string& win_path) {
@@ -242,6 +255,15 @@ LocalTime local_now() {
   std::tm tm{};
   ::localtime_r(&now, &tm);
   return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+std::optional<std::string> per_user_folder() {
+  const char* state = std::getenv("XDG_STATE_HOME");
+  if (state != nullptr && state[0] == '/') return from_native(std::string(state) + "/tarvik");
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] == '/')
+    return from_native(std::string(home) + "/.local/state/tarvik");
+  return std::nullopt;
 }
 
 std::string own_executable_path() {

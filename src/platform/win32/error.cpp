@@ -37,5 +37,8 @@ bool os_error_is_not_found(int code) {
 }
 
 bool os_error_is_access_denied(int code) { return code == ERROR_ACCESS_DENIED; }
+bool os_error_is_exists(int code) {
+  return code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS;
+}
 
 }  // namespace tarvik

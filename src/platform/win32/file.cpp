@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "platform/codepage.h"
 #include "platform/error.h"
@@ -17,6 +18,17 @@ namespace {
 constexpr std::size_t kChunk = 1u << 30;
 
 HANDLE as_handle(void* handle) { return static_cast<HANDLE>(handle); }
+
+// A journal is hidden and system at once; the extraction never gives a file of a journal's
+// name both (see format::is_journal_file_name), so a file an archive brought never passes
+// for a journal.
+constexpr DWORD kJournalMark = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+constexpr DWORD kJournalAccess = GENERIC_READ | GENERIC_WRITE | DELETE;
+
+bool is_journal_attributes(DWORD attributes) {
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & kJournalMark) == kJournalMark &&
+         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+}
 
 OVERLAPPED at_offset(std::uint64_t offset) {
   OVERLAPPED overlapped{};
@@ -41,9 +53,14 @@ File::File(const std::string& path, Mode mode) : path_(path) {
       break;
     case Mode::ReadWrite:
       break;
+    case Mode::CreateNew:
+      disposition = CREATE_NEW;
+      break;
   }
+  // A new file never goes through a link: an existing link is a taken name.
+  const DWORD flags = FILE_ATTRIBUTE_NORMAL | (mode == Mode::CreateNew ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
   HANDLE handle = ::CreateFileW(codepage::widen(path).c_str(), access, share, nullptr, disposition,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+                                flags, nullptr);
   if (handle == INVALID_HANDLE_VALUE) throw OsError(static_cast<int>(::GetLastError()), path);
   // Truncated here rather than by CREATE_ALWAYS, which refuses a hidden or system file; the
   // file keeps its attributes, as it keeps its mode on Linux.
@@ -53,6 +70,80 @@ File::File(const std::string& path, Mode mode) : path_(path) {
     throw OsError(static_cast<int>(code), path);
   }
   handle_ = handle;
+}
+
+File File::create_journal(const std::string& path) {
+  // No sharing at all: the lock is the open handle itself.
+  HANDLE handle = ::CreateFileW(codepage::widen(path).c_str(), kJournalAccess, 0, nullptr,
+                                CREATE_NEW, kJournalMark | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) throw OsError(static_cast<int>(::GetLastError()), path);
+  File file;
+  file.handle_ = handle;
+  file.path_ = path;
+  return file;
+}
+
+std::optional<File> File::open_abandoned_journal(const std::string& path) {
+  HANDLE handle = ::CreateFileW(codepage::widen(path).c_str(), kJournalAccess, 0, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;  // held by its owner, or gone
+  File file;
+  file.handle_ = handle;
+  file.path_ = path;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(handle, &info) || !is_journal_attributes(info.dwFileAttributes))
+    return std::nullopt;
+  return file;
+}
+
+bool File::is_live_journal(const std::string& path) {
+  const std::wstring wide = codepage::widen(path);
+  if (!is_journal_attributes(::GetFileAttributesW(wide.c_str()))) return false;
+  HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) {
+    ::CloseHandle(handle);
+    return false;
+  }
+  return ::GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+void File::sync() {
+  if (handle_ == nullptr) throw OsError(ERROR_INVALID_HANDLE, path_);
+  if (!::FlushFileBuffers(as_handle(handle_)))
+    throw OsError(static_cast<int>(::GetLastError()), path_);
+}
+
+void File::truncate(std::uint64_t size) {
+  if (handle_ == nullptr) throw OsError(ERROR_INVALID_HANDLE, path_);
+  FILE_END_OF_FILE_INFO end{};
+  end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
+  if (!::SetFileInformationByHandle(as_handle(handle_), FileEndOfFileInfo, &end, sizeof end))
+    throw OsError(static_cast<int>(::GetLastError()), path_);
+}
+
+void File::remove() noexcept {
+  if (handle_ == nullptr) return;
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  ::SetFileInformationByHandle(as_handle(handle_), FileDispositionInfo, &disposition,
+                               sizeof disposition);
+}
+
+void File::rename(const std::string& new_path) {
+  if (handle_ == nullptr) throw OsError(ERROR_INVALID_HANDLE, path_);
+  const std::wstring wide = codepage::widen(new_path);
+  std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + (wide.size() + 1) * sizeof(wchar_t));
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->ReplaceIfExists = FALSE;
+  info->RootDirectory = nullptr;
+  info->FileNameLength = static_cast<DWORD>(wide.size() * sizeof(wchar_t));
+  std::copy(wide.begin(), wide.end(), info->FileName);
+  if (!::SetFileInformationByHandle(as_handle(handle_), FileRenameInfo, info,
+                                    static_cast<DWORD>(buffer.size())))
+    throw OsError(static_cast<int>(::GetLastError()), new_path);
+  path_ = new_path;
 }
 
 File::~File() {

@@ -91,6 +91,13 @@ bool is_file(const std::string& win_path) {
   return word != INVALID_FILE_ATTRIBUTES && (word & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+bool name_taken(const std::string& win_path) { return exists(win_path); }
+
+bool is_link(const std::string& win_path) {
+  const DWORD word = attributes_of(win_path);
+  return word != INVALID_FILE_ATTRIBUTES && (word & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 std::uint64_t file_size(const std::string& win_path) {
   const auto data = attribute_data_or_throw(win_path);
   if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
@@ -219,6 +226,15 @@ LocalTime local_now() {
   SYSTEMTIME t{};
   ::GetLocalTime(&t);
   return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+}
+
+std::optional<std::string> per_user_folder() {
+  wchar_t buffer[32768];
+  const DWORD n = ::GetEnvironmentVariableW(L"LOCALAPPDATA", buffer, 32768);
+  if (n == 0 || n >= 32768) return std::nullopt;
+  std::wstring folder(buffer, n);
+  while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
+  return narrow(folder) + "\\Tarvik";
 }
 
 std::string own_executable_path() {

@@ -1,12 +1,15 @@
-#include "unpack/safe_path.h"
+#include "format/entry_path.h"
 
 #include <array>
 #include <cctype>
 #include <string>
 
-namespace tarvik::unpack {
+namespace tarvik::format {
 
 namespace {
+
+// Characters no Windows name holds (besides control characters and the separator "\\").
+constexpr std::string_view kForbiddenChars = "<>:\"/|?*";
 
 constexpr std::array<std::string_view, 6> kDevices = {"CON", "PRN",    "AUX",
                                                       "NUL", "CONIN$", "CONOUT$"};
@@ -36,20 +39,25 @@ bool is_device_name(std::string_view component) {
   return false;
 }
 
+bool is_safe_name(std::string_view component) {
+  if (component.empty() || only_dots_and_spaces(component) || is_device_name(component))
+    return false;
+  for (char c : component) {
+    if (static_cast<unsigned char>(c) < 0x20 || kForbiddenChars.find(c) != std::string_view::npos)
+      return false;
+  }
+  return component.back() != ' ' && component.back() != '.';
+}
+
 bool is_safe_relative_path(std::string_view relative) {
   if (relative.size() < 2 || relative[0] != '\\') return false;
-  for (char c : relative) {
-    if (c == ':' || c == '/' || static_cast<unsigned char>(c) < 0x20) return false;
-  }
   std::string_view rest = relative.substr(1);
   while (true) {
     const auto slash = rest.find('\\');
-    const std::string_view component = rest.substr(0, slash);
-    if (component.empty() || only_dots_and_spaces(component) || is_device_name(component))
-      return false;
+    if (!is_safe_name(rest.substr(0, slash))) return false;
     if (slash == std::string_view::npos) return true;
     rest.remove_prefix(slash + 1);
   }
 }
 
-}  // namespace tarvik::unpack
+}  // namespace tarvik::format
