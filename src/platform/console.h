@@ -18,7 +18,9 @@ int terminal_width();  // 80 when unknown
 // One line from the terminal (without echo when `hidden`), or from standard input when that is
 // not a terminal; nullopt at end of input or on Ctrl-C.
 std::optional<std::string> read_line(std::string_view prompt, bool hidden);
-// From now on Ctrl-C only sets the flag that interrupted() reports.
+// From now on Ctrl-C, Ctrl-Break and termination (SIGTERM and SIGHUP on Linux; closing the
+// console, logging off and shutting down on Windows, where the process is held for a few
+// seconds until main returns) only set the flag that interrupted() reports.
 void catch_interrupt();
 bool interrupted();
 // The absolute Windows path text of a path given on the command line (native form).

@@ -74,12 +74,16 @@ std::optional<std::string> read_line(std::string_view prompt, bool hidden) {
   return line;
 }
 
+// Ctrl-C, a termination request and the loss of the terminal all end a run the same way:
+// as Abort, rolled back.
 void catch_interrupt() {
   struct sigaction action {};
   action.sa_handler = on_interrupt;
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0;  // no SA_RESTART: a pending read returns
-  ::sigaction(SIGINT, &action, nullptr);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
+  // With the terminal gone, writing to it must not end the process before it rolls back.
+  ::signal(SIGPIPE, SIG_IGN);
 }
 
 bool interrupted() { return g_interrupted; }

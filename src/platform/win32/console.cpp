@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <atomic>
+#include <cstdlib>
 
 #include "platform/codepage.h"
 
@@ -12,12 +13,22 @@ namespace tarvik::console {
 namespace {
 std::atomic<bool> g_interrupted{false};
 
+// Set when main returns (atexit), so that a closing console waits for the rollback.
+HANDLE g_finished = nullptr;
+// Windows ends the process some 5 seconds after a close event whatever the handler does.
+constexpr DWORD kCloseGraceMs = 4500;
+
+void signal_finished() {
+  if (g_finished != nullptr) ::SetEvent(g_finished);
+}
+
 BOOL WINAPI on_control(DWORD type) {
-  if (type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT) {
-    g_interrupted = true;
-    return TRUE;
-  }
-  return FALSE;
+  g_interrupted = true;
+  if (type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT) return TRUE;
+  // Closing the console, logging off, shutting down: the process ends when this returns, so
+  // the run is given the time to roll back first.
+  if (g_finished != nullptr) ::WaitForSingleObject(g_finished, kCloseGraceMs);
+  return TRUE;
 }
 
 bool is_console(HANDLE h) {
@@ -95,7 +106,13 @@ std::optional<std::string> read_line(std::string_view prompt, bool hidden) {
   return line;
 }
 
-void catch_interrupt() { SetConsoleCtrlHandler(on_control, TRUE); }
+void catch_interrupt() {
+  if (g_finished == nullptr) {
+    g_finished = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atexit(signal_finished);
+  }
+  SetConsoleCtrlHandler(on_control, TRUE);
+}
 bool interrupted() { return g_interrupted; }
 
 std::string absolute_path(const std::string& argument) {
