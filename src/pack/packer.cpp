@@ -54,6 +54,8 @@ class Packer {
       throw PackFailure(msg::cannot_read(selection_.shown_folder, e.reason()));
     }
     for (const auto& raw_item : selection_.items) {
+      // Checked before trimming: "notes " must not turn into someone else's "notes".
+      check_name(raw_item, format::join_path(selection_.shown_folder, raw_item));
       std::string item(format::trim(raw_item));
       std::string path = format::join_path(selection_.shown_folder, item);
       auto found = listed.find(item);
@@ -66,7 +68,6 @@ class Packer {
         throw PackFailure(msg::cannot_read(path, "нет в папке"));
       }
       const fs::DirEntry& entry = found->second;
-      check_name(item, path);
       if (entry.is_directory) {
         // A link named as an item packs the folder it points to (links met inside a folder
         // are not followed).

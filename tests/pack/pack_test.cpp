@@ -368,3 +368,107 @@ TEST(EarlyEnd, TheNineHundredNinetyNinthVolumeEndsTheRun) {
   EXPECT_EQ(ui.messages, std::vector<std::string>{std::string(msg::kTooManyVolumes)});
   EXPECT_EQ(fx.files(), (std::vector<std::string>{"Work", "Work/big.bin", "program"}));
 }
+
+// A failed or aborted packing puts back the older files it overwrote; a finished one leaves
+// no copy of them.
+TEST(EarlyEnd, OlderFilesThatPackingOverwroteComeBack) {
+  const std::vector<std::string> older = {"arhiv.001.kzv", "arhiv.002.kzv", "arhiv.001.exe"};
+  std::uint64_t pumps = 0;
+  {
+    Fixture fx;
+    fx.put("a.bin", noise(3000, 1));
+    for (const auto& name : older) fx.put(name, "older " + name);
+    RecordingUi ui;
+    PackOptions options = multi("1");
+    ASSERT_EQ(fx.pack({"a.bin"}, options, ui), Outcome::Done);
+    pumps = ui.pumps;
+    EXPECT_NE(test::read_file(*fs::to_native(fx.work + "\\arhiv.002.kzv")), "older arhiv.002.kzv");
+    EXPECT_EQ(fx.files(), (std::vector<std::string>{"Work", "Work/a.bin", "Work/arhiv.001.exe",
+                                                    "Work/arhiv.001.kzv", "Work/arhiv.002.kzv",
+                                                    "Work/arhiv.003.kzv", "program"}));
+  }
+  for (std::uint64_t n = 1; n <= pumps + 1; ++n) {
+    SCOPED_TRACE(n);
+    Fixture fx;
+    fx.put("a.bin", noise(3000, 1));
+    for (const auto& name : older) fx.put(name, "older " + name);
+    const auto before = fx.files();
+    RecordingUi ui;
+    PackOptions options = multi("1");
+    options.self_extracting = n == pumps + 1;  // a missing stub: a failure, not an abort
+    if (!options.self_extracting) ui.abort_after_pumps = n;
+    const Outcome outcome = fx.pack({"a.bin"}, options, ui);
+    EXPECT_EQ(outcome, options.self_extracting ? Outcome::Failed : Outcome::Aborted);
+    EXPECT_EQ(fx.files(), before);
+    for (const auto& name : older)
+      EXPECT_EQ(test::read_file(*fs::to_native(fx.work + "\\" + name)), "older " + name);
+  }
+}
+
+// Only names that the program's own unpacking writes on every system are packed: any other
+// fails the run with a message naming the file, and nothing is left.
+TEST(EarlyEnd, NamesWindowsCannotHoldAreRefused) {
+  const std::vector<std::string> bad = {"notes ", "dot.", "con.txt", "LPT1"
+#ifndef _WIN32
+                                        , "a:b.txt", "p|q.txt", "tab\tx", "a<b", "what?", "star*"
+#endif
+  };
+  for (const auto& name : bad) {
+    for (bool nested : {false, true}) {
+      SCOPED_TRACE(name + (nested ? " nested" : ""));
+      Fixture fx;
+      fx.put("ok.txt", "ok");
+      const std::string relative = nested ? "sub\\" + name : name;
+      test::write_file(*fs::to_native(fx.work) / (nested ? "sub/" + name : name), "x");
+      const auto before = fx.files();
+      RecordingUi ui;
+      EXPECT_EQ(fx.pack({"ok.txt", nested ? "sub" : name}, {}, ui), Outcome::Failed);
+      EXPECT_EQ(ui.messages, std::vector<std::string>{msg::name_not_for_windows(
+                                 format::join_path(fx.work, relative))});
+      EXPECT_EQ(fx.files(), before);
+    }
+  }
+}
+
+// Abort takes effect inside one large file, between blocks of it, not after the whole file.
+TEST(EarlyEnd, AbortInsideOneLargeFile) {
+  Fixture fx;
+  fx.put("big.bin", noise(16 * 1024 * 1024, 4));
+  RecordingUi ui;
+  ui.abort_after_pumps = 3;
+  EXPECT_EQ(fx.pack({"big.bin"}, {}, ui), Outcome::Aborted);
+  EXPECT_LT(ui.pumps, 20u);  // 256 blocks of the file: it stopped at the first poll after Abort
+  EXPECT_EQ(fx.files(), (std::vector<std::string>{"Work", "Work/big.bin", "program"}));
+}
+
+// The spill file takes a name nothing has: a user's file of the first choice stays untouched.
+TEST(Packing, TheSpillFileNeverTakesAUsersFile) {
+  Fixture fx;
+  fx.put("big.bin", noise(6 * 1024 * 1024, 5));  // past the memory bound
+  fx.put("arhiv.kzv.tzs", "the user's");
+  RecordingUi ui;
+  ASSERT_EQ(fx.pack({"big.bin"}, {}, ui), Outcome::Done);
+  EXPECT_EQ(test::read_file(*fs::to_native(fx.work + "\\arhiv.kzv.tzs")), "the user's");
+  EXPECT_EQ(fx.files(), (std::vector<std::string>{"Work", "Work/arhiv.kzv", "Work/arhiv.kzv.tzs",
+                                                  "Work/big.bin", "program"}));
+  auto archive = test::read_archive(fx.work + "\\arhiv.kzv");
+  ASSERT_EQ(archive.records.size(), 1u);
+  EXPECT_EQ(archive.records[0].packed, zlib_of(noise(6 * 1024 * 1024, 5)));
+}
+
+#ifndef _WIN32
+// A link named as an item packs the folder it points to, under the link's name.
+TEST(Links, AFolderLinkNamedAsAnItemPacksItsFolder) {
+  Fixture fx;
+  fx.put("real\\a.txt", "target");
+  auto native = *fs::to_native(fx.work);
+  std::filesystem::create_directory_symlink(native / "real", native / "shortcut");
+  RecordingUi ui;
+  ASSERT_EQ(fx.pack({"shortcut"}, {}, ui), Outcome::Done);
+  auto archive = test::read_archive(fx.work + "\\arhiv.kzv");
+  std::vector<std::string> paths;
+  for (auto& r : archive.records) paths.push_back(r.tag + codepage::from_archive(r.path));
+  EXPECT_EQ(paths, (std::vector<std::string>{"G" + fx.work + "\\shortcut",
+                                             "F" + fx.work + "\\shortcut\\a.txt"}));
+}
+#endif

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <set>
 
 #include "archive_fixture.h"
@@ -12,6 +14,7 @@
 #include "ops/journal.h"
 #include "ops/runner.h"
 
+using namespace std::string_literals;
 using namespace tarvik;
 using namespace tarvik::test;
 
@@ -468,3 +471,127 @@ TEST(Raspakovka, AbortAtEveryPointRollsBackToExactlyTheFolderBefore) {
     EXPECT_EQ(ui.captions.back(), msg::kRollbackCaption);
   }
 }
+
+namespace {
+// Runs `a` into b.out, first to its end, then aborted at every point; after an abort the whole
+// folder must be exactly as before, after the finished run `done` must hold.
+void at_every_abort(const FixtureArchive& a, const std::function<void(Bench&)>& prepare,
+                    const std::function<void(Bench&, const RecordingUi&)>& done,
+                    std::string target = {}) {
+  std::uint64_t pumps = 0;
+  {
+    Bench b;
+    prepare(b);
+    const auto first = b.write("a", a).at(0);
+    RecordingUi ui;
+    EXPECT_EQ(unpack(b, first, ui, target.empty() ? "" : format::join_path(b.dir.win(), target)),
+              Outcome::Done);
+    done(b, ui);
+    pumps = ui.pumps;
+  }
+  for (std::uint64_t n = 1; n <= pumps; ++n) {
+    SCOPED_TRACE(n);
+    Bench b;
+    prepare(b);
+    const auto first = b.write("a", a).at(0);
+    const auto before = b.whole_tree();
+    RecordingUi ui;
+    ui.abort_after_pumps = n;
+    EXPECT_EQ(unpack(b, first, ui, target.empty() ? "" : format::join_path(b.dir.win(), target)),
+              Outcome::Aborted);
+    EXPECT_EQ(b.whole_tree(), before);
+  }
+}
+}  // namespace
+
+// Entries named like the run's own work files, and like its journal, end up as the archive
+// holds them; the work files move out of their way and nothing else is touched.
+TEST(Raspakovka, EntriesNamedLikeWorkFilesEndUpAsTheArchiveHoldsThem) {
+  FixtureArchive a;
+  const std::string crafted = "F<Z:\\victim.txt>17\0"s;  // lines a journal would hold
+  a.entries = {file("\\a", "new a"),        file("\\a.tzb", "entry a.tzb"),
+               file("\\a~1.tzp", "tzp"),    file("\\a.tzp", "tzp too"),
+               file("\\a.tzb.tzb", "deep"), file("\\Tarvik_file.tmp", crafted)};
+  a.entries.back().attributes = fs::kArchive | fs::kHidden | fs::kSystem;
+  const std::map<std::string, std::string> expected = {
+      {"a", "new a"},       {"a.tzb", "entry a.tzb"},     {"a~1.tzp", "tzp"},
+      {"a.tzp", "tzp too"}, {"a.tzb.tzb", "deep"},        {"Tarvik_file.tmp", crafted}};
+  // Into the folder where the journal lives, as a self-extracting archive always does.
+  at_every_abort(
+      a, [](Bench& b) { write_file(b.native(format::join_path(b.program, "a")), "old a"); },
+      [&](Bench& b, const RecordingUi& ui) {
+        EXPECT_TRUE(ui.messages.empty());
+        EXPECT_EQ(snapshot(b.native(b.program)), expected);
+        // The entry is no journal: a later run does not take it for one.
+        RecordingUi later;
+        recover_abandoned_journals({b.program}, later);
+        EXPECT_TRUE(later.messages.empty());
+        EXPECT_EQ(snapshot(b.native(b.program)), expected);
+      },
+      "program");
+}
+
+// A path of the format's limit (999 bytes as stored) below a target folder that makes it
+// longer still: replaced in place, and put back by the rollback.
+TEST(Raspakovka, ALongestPathIsReplacedInPlaceAndRolledBack) {
+  FixtureArchive a;
+  a.source = "C:\\W";
+  std::string relative;
+  while (stored_path(a, relative).size() + 201 < 999) relative += "\\" + std::string(200, 'd');
+  relative += "\\" + std::string(999 - stored_path(a, relative).size() - 1, 'f');
+  ASSERT_EQ(stored_path(a, relative).size(), 999u);
+  a.entries = {file(relative, "new")};
+  std::string native_relative = relative.substr(1);
+  std::replace(native_relative.begin(), native_relative.end(), '\\', '/');
+  at_every_abort(
+      a, [&](Bench& b) { write_file(b.native(b.out) / native_relative, "old"); },
+      [&](Bench& b, const RecordingUi& ui) {
+        EXPECT_TRUE(ui.messages.empty());
+        const auto tree = b.out_tree();
+        EXPECT_EQ(tree.at(native_relative), "new");
+        EXPECT_EQ(tree.size(), 5u);  // four folders and the file: no copy left
+      });
+}
+
+// A failed run removes the target folder it had to make, when nothing is left in it.
+TEST(Raspakovka, AFailedRunRemovesTheTargetFolderItMade) {
+  Bench b;
+  FixtureArchive a;
+  a.entries = {file("\\x.txt", "x")};
+  auto volumes = build_volumes(a);
+  volumes[0][0] = 'X';  // the version text
+  write_file(b.native(format::join_path(b.arch, "a.kzv")), volumes[0]);
+  const std::string target = format::join_path(b.dir.win(), "new\\deeper");
+  RecordingUi ui;
+  const Outcome outcome = run_operation(
+      {OperationCode::UnpackToFolderRequest, b.program, "a.kzv"}, ui, [&](Operation& op) {
+        return Raspakovka({format::join_path(b.arch, "a.kzv"), target, true}, op);
+      });
+  EXPECT_EQ(outcome, Outcome::EndProgram);
+  EXPECT_FALSE(fs::exists(format::join_path(b.dir.win(), "new")));
+}
+
+#ifndef _WIN32
+// Writes never pass through a link already in the target folder: such an entry is refused
+// and named, the others are extracted; a dangling link named like a work file is a taken name.
+TEST(Raspakovka, LinksInTheTargetAreNeverWrittenThrough) {
+  Bench b;
+  const std::string outside = b.dir.win("outside");
+  fs::create_directory(outside);
+  const auto out = b.native(b.out);
+  std::filesystem::create_directory_symlink(b.native(outside), out / "link");
+  std::filesystem::create_symlink(b.native(outside) / "planted", out / "ok.txt.tzp");
+  FixtureArchive a;
+  a.entries = {file("\\link\\evil.txt", "evil"), folder("\\link\\sub"), file("\\ok.txt", "ok")};
+  const auto first = b.write("a", a).at(0);
+  RecordingUi ui;
+  EXPECT_EQ(unpack(b, first, ui), Outcome::Failed);
+  EXPECT_EQ(ui.messages,
+            (std::vector<std::string>{
+                msg::linked_entry("\\link\\evil.txt", format::join_path(b.out, "link")),
+                msg::linked_entry("\\link\\sub", format::join_path(b.out, "link"))}));
+  EXPECT_TRUE(snapshot(b.native(outside)).empty());
+  EXPECT_EQ(read_file(out / "ok.txt"), "ok");
+  EXPECT_TRUE(std::filesystem::is_symlink(out / "ok.txt.tzp"));
+}
+#endif
