@@ -110,6 +110,12 @@ std::string cannot_journal(std::string_view path) {
                "в конце"});
 }
 
+std::string cannot_journal_name(std::string_view path) {
+  return join({"Путь ", path,
+               " нельзя записать в журнал отката: в нём есть знаки, которых нет в кодовой "
+               "странице Windows"});
+}
+
 std::string name_not_for_windows(std::string_view path) {
   return join({"Имя ", path,
                " нельзя записать в архив: такого имени не допускает Windows (знаки < > : \" / "

@@ -79,6 +79,7 @@ std::string recovered_journal(std::string_view journal);
 std::string cannot_put_back(std::string_view original, std::string_view copy);
 std::string cannot_remove(std::string_view file);
 std::string cannot_journal(std::string_view path);
+std::string cannot_journal_name(std::string_view path);
 // Names and links.
 std::string name_not_for_windows(std::string_view path);
 std::string linked_entry(std::string_view entry, std::string_view link);

@@ -21,7 +21,7 @@ constexpr int kMaxNames = 1000;
 
 std::string archive_text(const std::string& utf8) {
   auto bytes = codepage::to_archive(utf8);
-  if (!bytes) throw Error(msg::name_not_in_code_page(utf8));
+  if (!bytes) throw Error(msg::cannot_journal_name(utf8));
   return *bytes;
 }
 

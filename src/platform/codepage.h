@@ -25,6 +25,9 @@ inline std::size_t code_points(std::string_view utf8) {
 #ifdef _WIN32
 std::wstring widen(std::string_view utf8);
 std::string narrow(std::wstring_view wide);
+// A Windows path for the wide file API: one too long for the plain API (an absolute path of
+// 248 characters or more) gets the "\\?\" prefix, so paths up to the format's limit work.
+std::wstring widen_path(std::string_view utf8);
 #endif
 
 }  // namespace tarvik::codepage

@@ -150,6 +150,13 @@ TEST(Cli, FailuresExitNonZeroWithTheSystemsMessage) {
   // Items from two folders.
   auto split = tarvik_run({"pack", "отчёт.txt", arg(s.src + "\\папка\\вложенная\\пусто.txt")}, s.src);
   EXPECT_EQ(split.status, 2);
+  // A target folder with no form in the code page: a message naming it, nothing made, and the
+  // run ends in order.
+  const std::string foreign = s.dir.win("日本");
+  auto no_form = tarvik_run({"unpack", "a.kzv", "-C", arg(foreign + "\\new"), "-p", "верно"}, s.src);
+  EXPECT_EQ(no_form.status, 1);
+  EXPECT_NE(no_form.err.find(foreign), std::string::npos) << no_form.err;
+  EXPECT_FALSE(fs::exists(foreign));
 }
 
 TEST(Cli, ListAndExtractALevel) {

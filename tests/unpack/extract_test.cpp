@@ -344,6 +344,13 @@ TEST(Raspakovka, UnsafePathsAreRefusedAndNothingIsWrittenOutsideTheTarget) {
       "\\.\\evil.txt",
       "\\evil.txt\\",
       "\\x:stream",
+      // Names Windows cannot hold: a journal would not name them exactly either.
+      "\\notes ",
+      "\\dir.\\x.txt",
+      "\\a>b.txt",
+      "\\p|q.txt",
+      "\\what?",
+      "\\tab\there",
   };
   for (const char* relative : unsafe) {
     for (char tag : {format::kFileTag, format::kFolderTag}) {

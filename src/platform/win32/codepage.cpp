@@ -27,6 +27,17 @@ std::optional<std::wstring> to_wide(std::string_view utf8, bool strict) {
 
 std::wstring widen(std::string_view utf8) { return to_wide(utf8, false).value_or(L""); }
 
+std::wstring widen_path(std::string_view utf8) {
+  // CreateDirectoryW stops at 248 characters, the rest of the plain API at 260.
+  constexpr std::size_t kPlainLimit = 248;
+  std::wstring wide = widen(utf8);
+  if (wide.size() < kPlainLimit) return wide;
+  if (wide.size() >= 3 && wide[1] == L':' && wide[2] == L'\\') return L"\\\\?\\" + wide;
+  if (wide.starts_with(L"\\\\") && !wide.starts_with(L"\\\\?\\"))
+    return L"\\\\?\\UNC\\" + wide.substr(2);
+  return wide;
+}
+
 std::string narrow(std::wstring_view wide) {
   if (wide.empty()) return {};
   const int size = length_of(wide.size());

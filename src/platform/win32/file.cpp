@@ -59,7 +59,7 @@ File::File(const std::string& path, Mode mode) : path_(path) {
   }
   // A new file never goes through a link: an existing link is a taken name.
   const DWORD flags = FILE_ATTRIBUTE_NORMAL | (mode == Mode::CreateNew ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
-  HANDLE handle = ::CreateFileW(codepage::widen(path).c_str(), access, share, nullptr, disposition,
+  HANDLE handle = ::CreateFileW(codepage::widen_path(path).c_str(), access, share, nullptr, disposition,
                                 flags, nullptr);
   if (handle == INVALID_HANDLE_VALUE) throw OsError(static_cast<int>(::GetLastError()), path);
   // Truncated here rather than by CREATE_ALWAYS, which refuses a hidden or system file; the
@@ -74,7 +74,7 @@ File::File(const std::string& path, Mode mode) : path_(path) {
 
 File File::create_journal(const std::string& path) {
   // No sharing at all: the lock is the open handle itself.
-  HANDLE handle = ::CreateFileW(codepage::widen(path).c_str(), kJournalAccess, 0, nullptr,
+  HANDLE handle = ::CreateFileW(codepage::widen_path(path).c_str(), kJournalAccess, 0, nullptr,
                                 CREATE_NEW, kJournalMark | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) throw OsError(static_cast<int>(::GetLastError()), path);
   File file;
@@ -84,7 +84,7 @@ File File::create_journal(const std::string& path) {
 }
 
 std::optional<File> File::open_abandoned_journal(const std::string& path) {
-  HANDLE handle = ::CreateFileW(codepage::widen(path).c_str(), kJournalAccess, 0, nullptr,
+  HANDLE handle = ::CreateFileW(codepage::widen_path(path).c_str(), kJournalAccess, 0, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return std::nullopt;  // held by its owner, or gone
   File file;
@@ -97,7 +97,7 @@ std::optional<File> File::open_abandoned_journal(const std::string& path) {
 }
 
 bool File::is_live_journal(const std::string& path) {
-  const std::wstring wide = codepage::widen(path);
+  const std::wstring wide = codepage::widen_path(path);
   if (!is_journal_attributes(::GetFileAttributesW(wide.c_str()))) return false;
   HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -133,7 +133,7 @@ void File::remove() noexcept {
 
 void File::rename(const std::string& new_path) {
   if (handle_ == nullptr) throw OsError(ERROR_INVALID_HANDLE, path_);
-  const std::wstring wide = codepage::widen(new_path);
+  const std::wstring wide = codepage::widen_path(new_path);
   std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + (wide.size() + 1) * sizeof(wchar_t));
   auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
   info->ReplaceIfExists = FALSE;

@@ -12,18 +12,19 @@ namespace {
 
 using codepage::narrow;
 using codepage::widen;
+using codepage::widen_path;
 
 [[noreturn]] void throw_last_error(const std::string& win_path) {
   throw OsError(static_cast<int>(::GetLastError()), win_path);
 }
 
 DWORD attributes_of(const std::string& win_path) {
-  return ::GetFileAttributesW(widen(win_path).c_str());
+  return ::GetFileAttributesW(widen_path(win_path).c_str());
 }
 
 WIN32_FILE_ATTRIBUTE_DATA attribute_data_or_throw(const std::string& win_path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!::GetFileAttributesExW(widen(win_path).c_str(), GetFileExInfoStandard, &data)) {
+  if (!::GetFileAttributesExW(widen_path(win_path).c_str(), GetFileExInfoStandard, &data)) {
     throw_last_error(win_path);
   }
   return data;
@@ -105,22 +106,22 @@ std::uint64_t file_size(const std::string& win_path) {
 }
 
 void create_directory(const std::string& win_path) {
-  if (!::CreateDirectoryW(widen(win_path).c_str(), nullptr)) throw_last_error(win_path);
+  if (!::CreateDirectoryW(widen_path(win_path).c_str(), nullptr)) throw_last_error(win_path);
 }
 
 bool remove_directory(const std::string& win_path) noexcept {
-  return ::RemoveDirectoryW(widen(win_path).c_str()) != 0;
+  return ::RemoveDirectoryW(widen_path(win_path).c_str()) != 0;
 }
 
 bool remove_file(const std::string& win_path) noexcept {
-  return ::DeleteFileW(widen(win_path).c_str()) != 0;
+  return ::DeleteFileW(widen_path(win_path).c_str()) != 0;
 }
 
 // MoveFileExW refuses a read-only target: its read-only bit is cleared first and put back
 // when the move fails.
 void rename_replace(const std::string& from, const std::string& to) {
-  const std::wstring wide_from = widen(from);
-  const std::wstring wide_to = widen(to);
+  const std::wstring wide_from = widen_path(from);
+  const std::wstring wide_to = widen_path(to);
   const DWORD target = ::GetFileAttributesW(wide_to.c_str());
   const bool cleared =
       target != INVALID_FILE_ATTRIBUTES &&
@@ -134,7 +135,7 @@ void rename_replace(const std::string& from, const std::string& to) {
 }
 
 std::vector<DirEntry> list_directory(const std::string& win_path) {
-  std::wstring folder = widen(win_path);
+  std::wstring folder = widen_path(win_path);
   if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/' && folder.back() != L':') {
     folder += L'\\';
   }
@@ -181,7 +182,7 @@ std::uint32_t attributes(const std::string& win_path) {
 // The bits the system cannot set this way (folder, link, compression) are left out.
 void set_attributes(const std::string& win_path, std::uint32_t attributes) {
   const DWORD word = attributes & kSettable;
-  if (!::SetFileAttributesW(widen(win_path).c_str(), word == 0 ? FILE_ATTRIBUTE_NORMAL : word)) {
+  if (!::SetFileAttributesW(widen_path(win_path).c_str(), word == 0 ? FILE_ATTRIBUTE_NORMAL : word)) {
     throw_last_error(win_path);
   }
 }
@@ -212,7 +213,7 @@ void set_last_write_time(const std::string& win_path, const LocalTime& time) {
   if (!::SystemTimeToFileTime(&st, &local) || !::LocalFileTimeToFileTime(&local, &utc)) {
     throw_last_error(win_path);
   }
-  HANDLE handle = ::CreateFileW(widen(win_path).c_str(), FILE_WRITE_ATTRIBUTES,
+  HANDLE handle = ::CreateFileW(widen_path(win_path).c_str(), FILE_WRITE_ATTRIBUTES,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) throw_last_error(win_path);
