@@ -27,6 +27,15 @@ class Ui {
   virtual bool pump() = 0;
 };
 
+// The step of a bar of `range` steps that `position` of `max` bytes reaches: 64-bit byte counts
+// scaled for a progress bar that holds 32-bit positions; 0 when max is 0, never past the end.
+inline int bar_step(std::uint64_t position, std::uint64_t max, int range) {
+  if (max == 0 || range <= 0) return 0;
+  if (position >= max) return range;
+  const auto step = static_cast<long double>(position) * range / static_cast<long double>(max);
+  return step >= range ? range - 1 : static_cast<int>(step);
+}
+
 // A Ui that shows nothing and never aborts.
 class SilentUi : public Ui {
  public:

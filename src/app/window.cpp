@@ -1,0 +1,121 @@
+#include "app/window.h"
+
+#include <exception>
+
+#include "app/resource.h"
+#include "platform/codepage.h"
+
+namespace tarvik::app {
+
+std::string load_string(UINT id) {
+  const wchar_t* text = nullptr;
+  const int n = ::LoadStringW(::GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
+  return n > 0 ? codepage::narrow(std::wstring_view(text, static_cast<std::size_t>(n))) : "";
+}
+
+std::string window_text(HWND hwnd) {
+  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(hwnd)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(::GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
+  return codepage::narrow(text);
+}
+
+void set_window_text(HWND hwnd, std::string_view utf8) {
+  ::SetWindowTextW(hwnd, codepage::widen(utf8).c_str());
+}
+
+void report_exception(HWND owner, const char* what) noexcept {
+  try {
+    ::MessageBoxW(owner, codepage::widen(what).c_str(), codepage::widen(load_string(IDS_APP_TITLE)).c_str(),
+                  MB_OK | MB_ICONERROR);
+  } catch (...) {
+  }
+}
+
+Window::~Window() {
+  if (hwnd_) {
+    ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    ::DestroyWindow(hwnd_);
+  }
+}
+
+void Window::create(const wchar_t* class_name, DWORD style, DWORD ex_style,
+                    std::string_view caption, HWND owner) {
+  HINSTANCE instance = ::GetModuleHandleW(nullptr);
+  WNDCLASSEXW wc{};
+  if (!::GetClassInfoExW(instance, class_name, &wc)) {
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = &Window::procedure;
+    wc.hInstance = instance;
+    wc.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(1));
+    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = class_name;
+    ::RegisterClassExW(&wc);
+  }
+  ::CreateWindowExW(ex_style, class_name, codepage::widen(caption).c_str(), style, CW_USEDEFAULT,
+                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr, instance, this);
+}
+
+LRESULT Window::handle(UINT message, WPARAM wparam, LPARAM lparam) {
+  return ::DefWindowProcW(hwnd_, message, wparam, lparam);
+}
+
+LRESULT CALLBACK Window::procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  Window* self;
+  if (message == WM_NCCREATE) {
+    self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    self->hwnd_ = hwnd;
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  } else {
+    self = reinterpret_cast<Window*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  }
+  if (!self) return ::DefWindowProcW(hwnd, message, wparam, lparam);
+  try {
+    const LRESULT result = self->handle(message, wparam, lparam);
+    if (message == WM_NCDESTROY) self->hwnd_ = nullptr;
+    return result;
+  } catch (const std::exception& e) {
+    report_exception(hwnd, e.what());
+  } catch (...) {
+    report_exception(hwnd, "Непредвиденная ошибка");
+  }
+  return 0;
+}
+
+Dialog::~Dialog() {
+  if (hwnd_) {
+    ::SetWindowLongPtrW(hwnd_, DWLP_USER, 0);
+    ::DestroyWindow(hwnd_);
+  }
+}
+
+void Dialog::create(int template_id, HWND owner) {
+  ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(template_id), owner,
+                       &Dialog::procedure, reinterpret_cast<LPARAM>(this));
+}
+
+INT_PTR Dialog::handle(UINT, WPARAM, LPARAM) { return FALSE; }
+
+INT_PTR CALLBACK Dialog::procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  Dialog* self;
+  if (message == WM_INITDIALOG) {
+    self = reinterpret_cast<Dialog*>(lparam);
+    self->hwnd_ = hwnd;
+    ::SetWindowLongPtrW(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
+  } else {
+    self = reinterpret_cast<Dialog*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
+  }
+  if (!self) return FALSE;
+  try {
+    const INT_PTR result = self->handle(message, wparam, lparam);
+    if (message == WM_NCDESTROY) self->hwnd_ = nullptr;
+    return result;
+  } catch (const std::exception& e) {
+    report_exception(hwnd, e.what());
+  } catch (...) {
+    report_exception(hwnd, "Непредвиденная ошибка");
+  }
+  return TRUE;
+}
+
+}  // namespace tarvik::app

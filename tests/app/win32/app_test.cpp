@@ -1,0 +1,521 @@
+// The Windows program in-process: its five windows created for real under a (virtual)
+// display, driven with window messages, with message boxes and the password box scripted
+// through the Ui seam; and Tarvik.exe started as a program on real files.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "../pack/archive_reader.h"
+#include "../unpack/archive_fixture.h"
+#include "app/application.h"
+#include "app/resource.h"
+#include "format/messages.h"
+#include "platform/codepage.h"
+#include "platform/fs.h"
+#include "requests/operations.h"
+#include "test_support.h"
+
+using namespace tarvik;
+using namespace tarvik::app;
+using tarvik::test::RecordingUi;
+using tarvik::test::snapshot;
+using tarvik::test::TempDir;
+
+namespace {
+
+// Under Wine the windows need an X display; scripts/test starts a virtual one.
+bool no_display() {
+  const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+  return wine && ::GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) == 0;
+}
+#define NEED_DISPLAY() \
+  if (no_display()) GTEST_SKIP() << "no display: run through scripts/test, which starts Xvfb"
+
+std::string text_of(HWND hwnd) { return window_text(hwnd); }
+
+// Calls `tick` every `ms` milliseconds from the window thread's message loops (the progress
+// dialog's included) until it returns true.
+class Ticker {
+ public:
+  Ticker(UINT ms, std::function<bool()> tick) : tick_(std::move(tick)) {
+    current() = this;
+    id_ = ::SetTimer(nullptr, 0, ms, &Ticker::proc);
+  }
+  ~Ticker() {
+    ::KillTimer(nullptr, id_);
+    current() = nullptr;
+  }
+  int ticks = 0;
+
+ private:
+  static Ticker*& current() {
+    static Ticker* t = nullptr;
+    return t;
+  }
+  static void CALLBACK proc(HWND, UINT, UINT_PTR id, DWORD) {
+    Ticker* t = current();
+    if (!t || t->done_ || id != t->id_) return;
+    ++t->ticks;
+    t->done_ = t->tick_();
+  }
+  std::function<bool()> tick_;
+  UINT_PTR id_ = 0;
+  bool done_ = false;
+};
+
+// A folder "d" of sample files, a program folder for the journal, the application.
+struct Desk {
+  TempDir dir;
+  std::string d = dir.win("d");
+  std::string program = dir.win("program");
+  RecordingUi prompts;
+  std::unique_ptr<Application> app;
+
+  explicit Desk(std::string own = "") {
+    test::write_file(dir.native() / "d" / "a.txt", "первый файл");
+    test::write_file(dir.native() / "d" / "b b.txt", test::noise(50000, 2));
+    test::write_file(dir.native() / "d" / "sub dir" / "c.txt", test::noise(70000, 3));
+    test::write_file(*fs::to_native(in_d("отчёт.txt")), "не упакован");
+    fs::create_directory(program);
+    AppOptions options;
+    options.own_executable = own.empty() ? fs::own_executable_path() : own;
+    options.program_folder = program;
+    options.prompts = &prompts;
+    app = std::make_unique<Application>(options);
+  }
+  ~Desk() {
+    if (app) app->close();
+    app.reset();
+    fs::set_current_directory(std::string(format::folder_part(fs::own_executable_path())));
+  }
+  std::string in_d(const std::string& name) const { return format::join_path(d, name); }
+  std::map<std::string, std::string> tree() const { return snapshot(dir.native() / "d"); }
+  bool journal_left() const { return fs::exists(program + "\\Tarvik_file.tmp"); }
+  std::vector<std::string> selected() {
+    return app->main().selection().items;
+  }
+  std::string all_items() const {
+    return in_d("a.txt") + "*" + in_d("b b.txt") + "*" + in_d("sub dir") + "*";
+  }
+};
+
+}  // namespace
+
+TEST(Windows, FiveWindowsWithTheirCaptions) {
+  NEED_DISPLAY();
+  Desk desk;
+  Application& app = *desk.app;
+  EXPECT_EQ(text_of(app.main().hwnd()), "Архиватор Tarvik");
+  EXPECT_EQ(text_of(app.view().hwnd()), "Содержимое архива");
+  EXPECT_EQ(text_of(app.bar().hwnd()), "Tarvik ");
+  EXPECT_EQ(text_of(app.about().hwnd()), "О программе");
+  EXPECT_EQ(text_of(app.help().hwnd()), "Помощь");
+  for (HWND w : {app.main().hwnd(), app.view().hwnd(), app.bar().hwnd(), app.about().hwnd(), app.help().hwnd()})
+    EXPECT_FALSE(::IsWindowVisible(w));
+  // The progress dialog: no system menu (no close box), 286 x 84 client pixels, its controls.
+  HWND bar = app.bar().hwnd();
+  EXPECT_EQ(::GetWindowLongW(bar, GWL_STYLE) & WS_SYSMENU, 0);
+  RECT client;
+  ::GetClientRect(bar, &client);
+  HDC dc = ::GetDC(bar);
+  const int dpi = ::GetDeviceCaps(dc, LOGPIXELSX);
+  ::ReleaseDC(bar, dc);
+  EXPECT_EQ(client.right, ::MulDiv(286, dpi, 96));
+  EXPECT_EQ(client.bottom, ::MulDiv(84, dpi, 96));
+  EXPECT_EQ(text_of(app.bar().item(IDC_LABEL2)), "Распаковка");
+  EXPECT_EQ(text_of(app.bar().item(IDC_LABEL1)), "файл");
+  EXPECT_EQ(text_of(app.bar().item(IDC_BITBTN1)), "Прервать");
+  EXPECT_EQ(text_of(app.bar().item(IDC_BITBTN2)), "Свернуть");
+  EXPECT_TRUE(::GetWindowLongW(app.bar().item(IDC_PROGRESSBAR1), GWL_STYLE) & PBS_SMOOTH);
+  // Closing the progress dialog is refused.
+  ::SendMessageW(bar, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(::IsWindow(bar));
+}
+
+TEST(Windows, RequestForms) {
+  NEED_DISPLAY();
+  struct Case {
+    const char* what;
+    std::function<std::vector<std::string>(const Desk&)> args;
+    requests::Form form;
+    bool shown;
+    std::vector<std::string> selected;
+    std::string name_field;
+    std::string archive;  // written below d ("" none)
+  };
+  using requests::Form;
+  const Case cases[] = {
+      {"pack", [](const Desk& k) { return std::vector<std::string>{k.all_items() + "<"}; },
+       Form::Pack, false, {"sub dir", "a.txt", "b b.txt"}, "a", "a.kzv"},
+      {"pack split at blanks", [](const Desk& k) {
+         return std::vector<std::string>{k.in_d("b"), "b.txt*<"}; },
+       Form::Pack, false, {"b b.txt"}, "b b", "b b.kzv"},
+      {"select", [](const Desk& k) { return std::vector<std::string>{k.in_d("b b.txt") + "*" + k.in_d("a.txt") + "*>"}; },
+       Form::Select, true, {"a.txt", "b b.txt"}, "b b", ""},
+      {"interactive", [](const Desk&) { return std::vector<std::string>{}; },
+       Form::Interactive, true, {}, "arhiv", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Desk desk;
+    auto r = desk.app->start(c.args(desk));
+    EXPECT_EQ(r.form, c.form);
+    EXPECT_EQ(r.keep_running, c.shown);
+    EXPECT_EQ(::IsWindowVisible(desk.app->main().hwnd()) != FALSE, c.shown);
+    EXPECT_FALSE(::IsWindowVisible(desk.app->bar().hwnd()));
+    EXPECT_TRUE(desk.prompts.messages.empty());
+    if (c.form != Form::Interactive) {
+      EXPECT_EQ(desk.app->main().folder(), desk.d);
+      EXPECT_EQ(text_of(desk.app->main().combo()), desk.d);
+      EXPECT_EQ(desk.selected(), c.selected);
+    }
+    EXPECT_EQ(text_of(desk.app->main().edit1()), c.name_field);
+    if (!c.archive.empty()) {
+      EXPECT_EQ(r.outcome, Outcome::Done);
+      auto archive = test::read_archive(desk.in_d(c.archive));
+      EXPECT_EQ(archive.records.empty(), false);
+      EXPECT_EQ(text_of(desk.app->bar().item(IDC_LABEL2)), "Упаковка: ");
+    }
+    EXPECT_FALSE(desk.journal_left());
+  }
+}
+
+TEST(Windows, UnpackRequestsAndBrowse) {
+  NEED_DISPLAY();
+  Desk desk;
+  ASSERT_EQ(desk.app->start({desk.all_items() + "<"}).outcome, Outcome::Done);
+  const auto before = desk.tree();
+  const std::string archive = desk.in_d("a.kzv");
+  struct Case {
+    const char* what;
+    std::string marker;
+    std::string into;
+  };
+  for (const Case& c : {Case{"to folder", "<", "a/"}, Case{"here", ">", ""}}) {
+    SCOPED_TRACE(c.what);
+    if (c.into.empty()) {
+      std::filesystem::remove_all(desk.dir.native() / "d" / "sub dir");
+      std::filesystem::remove(desk.dir.native() / "d" / "a.txt");
+    }
+    desk.app->close();
+    desk.app.reset();
+    AppOptions options{fs::own_executable_path(), desk.program, &desk.prompts};
+    desk.app = std::make_unique<Application>(options);
+    auto r = desk.app->start({archive + "*" + c.marker});
+    EXPECT_EQ(r.outcome, Outcome::Done);
+    EXPECT_FALSE(::IsWindowVisible(desk.app->main().hwnd()));
+    EXPECT_EQ(desk.selected(), std::vector<std::string>{"a.kzv"});
+    EXPECT_EQ(text_of(desk.app->bar().item(IDC_LABEL2)), "Распаковка: a.kzv");
+    auto tree = desk.tree();
+    for (const char* name : {"a.txt", "b b.txt", "sub dir/c.txt"})
+      EXPECT_EQ(tree[c.into + name], before.at(name)) << name;
+    EXPECT_TRUE(desk.prompts.messages.empty());
+    EXPECT_FALSE(desk.journal_left());
+  }
+  // A plain archive path: the main window at its folder with the archive selected.
+  desk.app->close();
+  desk.app.reset();
+  desk.app = std::make_unique<Application>(AppOptions{fs::own_executable_path(), desk.program, &desk.prompts});
+  auto r = desk.app->start({archive});
+  EXPECT_EQ(r.form, requests::Form::Browse);
+  EXPECT_TRUE(r.keep_running);
+  EXPECT_TRUE(::IsWindowVisible(desk.app->main().hwnd()));
+  EXPECT_EQ(desk.selected(), std::vector<std::string>{"a.kzv"});
+}
+
+TEST(Windows, AbortMidRunLeavesTheFolderAsItWas) {
+  NEED_DISPLAY();
+  for (const char* what : {"pack", "unpack to folder", "unpack here"}) {
+    SCOPED_TRACE(what);
+    Desk desk;
+    for (int i = 0; i < 12; ++i)
+      test::write_file(desk.dir.native() / "d" / "sub dir" / ("big" + std::to_string(i)), test::noise(3 << 20, i));
+    std::string archive;
+    if (std::string(what) != "pack") {
+      ASSERT_EQ(desk.app->start({desk.all_items() + "<"}).outcome, Outcome::Done);
+      archive = desk.in_d("a.kzv");
+      desk.app->close();
+      desk.app = std::make_unique<Application>(AppOptions{fs::own_executable_path(), desk.program, &desk.prompts});
+    }
+    const auto before = desk.tree();
+    HWND bar = desk.app->bar().hwnd();
+    bool clicked = false;
+    Ticker ticker(20, [&] {
+      if (!::IsWindowVisible(bar)) return false;
+      if (::SendMessageW(desk.app->bar().item(IDC_PROGRESSBAR1), PBM_GETPOS, 0, 0) <= 0) return false;
+      ::SendMessageW(desk.app->bar().item(IDC_BITBTN1), BM_CLICK, 0, 0);
+      clicked = true;
+      return true;
+    });
+    auto r = archive.empty() ? desk.app->start({desk.all_items() + "<"})
+                             : desk.app->start({archive + (std::string(what) == "unpack here" ? "*>" : "*<")});
+    EXPECT_TRUE(clicked);
+    EXPECT_EQ(r.outcome, Outcome::Aborted);
+    EXPECT_EQ(desk.tree(), before);
+    EXPECT_FALSE(desk.journal_left());
+    EXPECT_EQ(text_of(desk.app->bar().item(IDC_LABEL2)), "Запущен откат. Подождите...");
+  }
+}
+
+TEST(Windows, MinimisedDialogComesBackRestored) {
+  NEED_DISPLAY();
+  Desk desk;
+  for (int i = 0; i < 6; ++i)
+    test::write_file(desk.dir.native() / "d" / "sub dir" / ("big" + std::to_string(i)), test::noise(2 << 20, i));
+  HWND bar = desk.app->bar().hwnd();
+  bool minimised = false;
+  {
+    Ticker ticker(10, [&] {
+      if (!::IsWindowVisible(bar)) return false;
+      ::SendMessageW(desk.app->bar().item(IDC_BITBTN2), BM_CLICK, 0, 0);
+      minimised = ::IsIconic(bar) != FALSE;
+      return true;
+    });
+    EXPECT_EQ(desk.app->start({desk.all_items() + "<"}).outcome, Outcome::Done);
+  }
+  EXPECT_TRUE(minimised);
+  bool restored = false;
+  Ticker ticker(10, [&] {
+    if (!::IsWindowVisible(bar)) return false;
+    restored = !::IsIconic(bar);
+    return true;
+  });
+  Selection selection{desk.d, {"a.txt"}};
+  PackOptions options;
+  options.archive_name = "second";
+  options.program_folder = desk.program;
+  EXPECT_EQ(requests::pack(selection, options, OperationCode::PackFromWindow, "a.kzv", desk.app->bar()),
+            Outcome::Done);
+  EXPECT_TRUE(restored);
+  EXPECT_EQ(text_of(desk.app->bar().item(IDC_LABEL2)), "Упаковка: a.kzv");
+}
+
+TEST(Windows, FailuresEndWithTheMessageAndWriteNothing) {
+  NEED_DISPLAY();
+  Desk desk;
+  desk.app->close();
+  {
+    requests::DirectDialog direct(desk.prompts);
+    PackOptions options;
+    options.archive_name = "p";
+    options.password = "тайна";
+    options.program_folder = desk.program;
+    ASSERT_EQ(requests::pack({desk.d, {"a.txt", "sub dir"}}, options, OperationCode::PackRequest, "", direct),
+              Outcome::Done);
+    std::string bytes = test::read_file(desk.dir.native() / "d" / "p.kzv");
+    bytes[60] ^= 1;
+    test::write_file(desk.dir.native() / "d" / "bad.kzv", bytes);
+  }
+  const auto before = desk.tree();
+  struct Case {
+    const char* what;
+    std::string args;
+    std::optional<std::string> answer;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"wrong password", desk.in_d("p.kzv") + "*<", "тайнА", std::string(msg::kWrongPassword)},
+      {"damaged", desk.in_d("bad.kzv") + "*>", std::nullopt, std::string(msg::kChecksumError)},
+      {"no form", desk.in_d("a.txt") + "*", std::nullopt, "Непонятный запрос в командной строке: "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    desk.prompts = RecordingUi{};
+    desk.prompts.answers.push_back(c.answer);
+    desk.app = std::make_unique<Application>(AppOptions{fs::own_executable_path(), desk.program, &desk.prompts});
+    auto r = desk.app->start({c.args});
+    EXPECT_FALSE(r.keep_running);
+    EXPECT_EQ(r.outcome, c.what == std::string("no form") ? Outcome::Failed : Outcome::EndProgram);
+    ASSERT_EQ(desk.prompts.messages.size(), 1u);
+    EXPECT_TRUE(desk.prompts.messages[0].starts_with(c.message)) << desk.prompts.messages[0];
+    EXPECT_EQ(desk.tree(), before);
+    EXPECT_FALSE(desk.journal_left());
+    EXPECT_FALSE(::IsWindowVisible(desk.app->main().hwnd()));
+    desk.app->close();
+  }
+}
+
+TEST(Windows, SelfExtractingRunsInTheWindows) {
+  NEED_DISPLAY();
+  struct Case {
+    const char* what;
+    std::string volume_kb;  // "" single volume
+    std::string started_as;
+  };
+  for (const Case& c : {Case{"single", "", "sfx.exe"}, Case{"multi-volume, renamed", "40", "setup.exe"}}) {
+    SCOPED_TRACE(c.what);
+    TempDir place;
+    Desk maker;
+    maker.app->close();
+    // The stub: a copy of this very program (it ends in no volume tail).
+    std::filesystem::copy_file(*fs::to_native(fs::own_executable_path()),
+                               maker.dir.native() / "program" / "Tarvik.sfx");
+    requests::DirectDialog direct(maker.prompts);
+    PackOptions options;
+    options.archive_name = "sfx";
+    options.password = "пароль";
+    options.self_extracting = true;
+    options.multi_volume = !c.volume_kb.empty();
+    options.volume_size_kb = c.volume_kb;
+    options.program_folder = maker.program;
+    ASSERT_EQ(requests::pack({maker.d, {"a.txt", "b b.txt", "sub dir"}}, options, OperationCode::PackRequest, "", direct),
+              Outcome::Done);
+    // Into a folder of their own: the first volume under its new name, the later ones after it.
+    const std::string base = c.started_as.substr(0, c.started_as.size() - 4);
+    for (const auto& e : fs::list_directory(maker.d)) {
+      if (!e.name.starts_with("sfx.")) continue;
+      const std::string to = e.name.ends_with(".exe") ? c.started_as : base + e.name.substr(3);
+      fs::rename_replace(maker.in_d(e.name), place.win(to));
+    }
+    const std::string exe = place.win(c.started_as);
+    Desk run(exe);
+    run.prompts.answers.push_back("пароль");
+    auto r = run.app->start({"ignored*<"});
+    EXPECT_TRUE(r.self_extracting);
+    EXPECT_EQ(r.outcome, Outcome::Done);
+    EXPECT_EQ(run.prompts.questions, std::vector<std::string>{"Введите пароль"});
+    EXPECT_TRUE(run.prompts.messages.empty());
+    EXPECT_FALSE(::IsWindowVisible(run.app->main().hwnd()));
+    auto got = snapshot(place.native());
+    const auto want = maker.tree();
+    for (const char* name : {"a.txt", "b b.txt", "sub dir/c.txt"}) EXPECT_EQ(got[name], want.at(name)) << name;
+  }
+}
+
+TEST(Windows, BarScalesBigSizes) {
+  EXPECT_EQ(bar_step(0, 0, kBarRange), 0);
+  EXPECT_EQ(bar_step(5, 10, kBarRange), kBarRange / 2);
+  const std::uint64_t five_gib = 5ull << 30;
+  EXPECT_EQ(bar_step(five_gib / 5, five_gib, kBarRange), kBarRange / 5);
+  EXPECT_EQ(bar_step(five_gib * 2, five_gib, kBarRange), kBarRange);
+  EXPECT_EQ(bar_step(~0ull - 1, ~0ull, kBarRange), kBarRange - 1);
+}
+
+// ---- Tarvik.exe as a program ----
+
+namespace {
+
+// Starts `command` (a whole command line) and waits for its end; the exit status.
+int run_command(const std::wstring& command, DWORD timeout_ms = 120000) {
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  std::wstring line = command;
+  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return -1;
+  if (!pi.hProcess) return 0;  // a Unix program under Wine: no handle to wait on
+  if (::WaitForSingleObject(pi.hProcess, timeout_ms) != WAIT_OBJECT_0) ::TerminateProcess(pi.hProcess, 99);
+  DWORD code = 0;
+  ::GetExitCodeProcess(pi.hProcess, &code);
+  ::CloseHandle(pi.hProcess);
+  ::CloseHandle(pi.hThread);
+  return static_cast<int>(code);
+}
+
+std::wstring in_quotes(const std::string& utf8) { return L"\"" + codepage::widen(utf8) + L"\""; }
+
+int run_tarvik(const std::string& program, const std::string& request) {
+  return run_command(in_quotes(program) + L" " + in_quotes(request));
+}
+
+// Maps drive `letter` to the folder (Windows path under Z:) with cmake/wine-drive, and waits
+// until the drive shows a file made in the folder beforehand; false when that never happens.
+bool map_drive(char letter, const TempDir& folder) {
+  test::write_file(folder.native() / "mapped", "");
+  std::string unix_path = folder.win().substr(2);
+  std::replace(unix_path.begin(), unix_path.end(), '\\', '/');
+  run_command(in_quotes(TARVIK_WINE_DRIVE) + L" " + wchar_t(letter) + L" " + in_quotes(unix_path));
+  const std::string probe = std::string(1, letter) + ":\\mapped";
+  for (int i = 0; i < 200; ++i) {
+    if (fs::exists(probe)) return true;
+    ::Sleep(100);
+  }
+  return false;
+}
+
+std::string gui_program() {
+  std::string path = TARVIK_GUI;
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
+}  // namespace
+
+TEST(Program, RequestsOnAMappedDrive) {
+  NEED_DISPLAY();
+  TempDir root;
+  if (!map_drive('r', root)) GTEST_SKIP() << "R: could not be mapped with cmake/wine-drive";
+  const std::string d = "R:\\d";
+  test::write_file(root.native() / "d" / "a.txt", "первый файл");
+  test::write_file(root.native() / "d" / "b.txt", test::noise(90000, 5));
+  const auto before = snapshot(root.native() / "d");
+
+  ASSERT_EQ(run_tarvik(gui_program(), d + "\\a.txt*" + d + "\\b.txt*<"), 0);
+  auto archive = test::read_archive(d + "\\a.kzv");
+  ASSERT_EQ(archive.records.size(), 2u);
+  EXPECT_EQ(archive.records[0].path, "R:\\d\\a.txt");
+
+  ASSERT_EQ(run_tarvik(gui_program(), d + "\\a.kzv*<"), 0);
+  auto tree = snapshot(root.native() / "d");
+  EXPECT_EQ(tree["a/a.txt"], before.at("a.txt"));
+  EXPECT_EQ(tree["a/b.txt"], before.at("b.txt"));
+
+  std::filesystem::remove(root.native() / "d" / "a.txt");
+  std::filesystem::remove(root.native() / "d" / "b.txt");
+  ASSERT_EQ(run_tarvik(gui_program(), d + "\\a.kzv*>"), 0);
+  tree = snapshot(root.native() / "d");
+  EXPECT_EQ(tree["a.txt"], before.at("a.txt"));
+  EXPECT_EQ(tree["b.txt"], before.at("b.txt"));
+
+  // A drive root: R:\arh.kzv*< makes R:\arh.
+  std::filesystem::copy_file(root.native() / "d" / "a.kzv", root.native() / "arh.kzv");
+  ASSERT_EQ(run_tarvik(gui_program(), "R:\\arh.kzv*<"), 0);
+  EXPECT_EQ(test::read_file(root.native() / "arh" / "b.txt"), before.at("b.txt"));
+  run_command(in_quotes(TARVIK_WINE_DRIVE) + L" r");
+}
+
+TEST(Program, SelfExtractingArchiveAsksForItsPasswordInTheInputBox) {
+  NEED_DISPLAY();
+  Desk maker;
+  maker.app->close();
+  requests::DirectDialog direct(maker.prompts);
+  PackOptions options;
+  options.archive_name = "sfx";
+  options.password = "пароль";
+  options.self_extracting = true;
+  options.multi_volume = true;
+  options.volume_size_kb = "30";
+  options.program_folder = std::string(format::folder_part(gui_program()));  // Tarvik.sfx
+  ASSERT_EQ(requests::pack({maker.d, {"a.txt", "b b.txt", "sub dir"}}, options, OperationCode::PackRequest, "", direct),
+            Outcome::Done);
+  TempDir place;
+  for (const auto& e : fs::list_directory(maker.d)) {
+    if (!e.name.starts_with("sfx.")) continue;
+    fs::rename_replace(maker.in_d(e.name), place.win(e.name.ends_with(".exe") ? "setup.exe" : "setup" + e.name.substr(3)));
+  }
+  // Answers the input box as a user would: types the password and presses OK.
+  std::atomic<bool> answered{false};
+  std::thread user([&] {
+    for (int i = 0; i < 600 && !answered; ++i) {
+      HWND box = ::FindWindowW(nullptr, L"Введите пароль");
+      if (box) {
+        ::SetDlgItemTextW(box, IDC_INPUT_EDIT, L"пароль");
+        ::SendMessageW(box, WM_COMMAND, IDOK, 0);
+        answered = true;
+      }
+      ::Sleep(100);
+    }
+  });
+  const int status = run_command(in_quotes(place.win("setup.exe")) + L" ignored*<");
+  answered = true;
+  user.join();
+  EXPECT_EQ(status, 0);
+  auto got = snapshot(place.native());
+  const auto want = maker.tree();
+  for (const char* name : {"a.txt", "b b.txt", "sub dir/c.txt"}) EXPECT_EQ(got[name], want.at(name)) << name;
+}
