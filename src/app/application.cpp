@@ -4,6 +4,8 @@
 
 #include "format/names.h"
 #include "platform/fs.h"
+#include "platform/registry.h"
+#include "shell/registration.h"
 
 namespace tarvik::app {
 
@@ -34,7 +36,7 @@ Application::~Application() = default;
 
 requests::StartResult Application::start(const std::vector<std::string>& args) {
   requests::StartUp s{options_.own_executable, options_.program_folder, *main_, *bar_, prompts_,
-                      [] {}};
+                      options_.register_program};
   return requests::start(args, s);
 }
 
@@ -54,6 +56,9 @@ int run_program(const std::vector<std::string>& args) {
   AppOptions options;
   options.own_executable = fs::own_executable_path();
   options.program_folder = std::string(format::folder_part(options.own_executable));
+  options.register_program = [own = options.own_executable] {
+    shell::RegistryStartup(registry::system_registry(), own);
+  };
   Application app(std::move(options));
   const requests::StartResult result = app.start(args);
   if (!result.keep_running) {

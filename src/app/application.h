@@ -3,6 +3,7 @@
 // Message boxes and the input box go through a Ui, so tests can script them.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@ struct AppOptions {
   std::string own_executable;  // the running file (a self-extracting archive or not)
   std::string program_folder;  // the journal's folder
   Ui* prompts = nullptr;       // message boxes and the input box; none: the real ones
+  std::function<void()> register_program;  // the start-up registration; none in tests
 };
 
 // Exit status of the program: 0 done (or the main window closed by the user), 1 failed,
