@@ -204,7 +204,7 @@ TEST(Windows, UnpackRequestsAndBrowse) {
     }
     desk.app->close();
     desk.app.reset();
-    AppOptions options{fs::own_executable_path(), desk.program, &desk.prompts};
+    AppOptions options{fs::own_executable_path(), desk.program, &desk.prompts, {}};
     desk.app = std::make_unique<Application>(options);
     auto r = desk.app->start({archive + "*" + c.marker});
     EXPECT_EQ(r.outcome, Outcome::Done);
@@ -220,7 +220,7 @@ TEST(Windows, UnpackRequestsAndBrowse) {
   // A plain archive path: the main window at its folder with the archive selected.
   desk.app->close();
   desk.app.reset();
-  desk.app = std::make_unique<Application>(AppOptions{fs::own_executable_path(), desk.program, &desk.prompts});
+  desk.app = std::make_unique<Application>(AppOptions{fs::own_executable_path(), desk.program, &desk.prompts, {}});
   auto r = desk.app->start({archive});
   EXPECT_EQ(r.form, requests::Form::Browse);
   EXPECT_TRUE(r.keep_running);
@@ -240,7 +240,7 @@ TEST(Windows, AbortMidRunLeavesTheFolderAsItWas) {
       ASSERT_EQ(desk.app->start({desk.all_items() + "<"}).outcome, Outcome::Done);
       archive = desk.in_d("a.kzv");
       desk.app->close();
-      desk.app = std::make_unique<Application>(AppOptions{fs::own_executable_path(), desk.program, &desk.prompts});
+      desk.app = std::make_unique<Application>(AppOptions{fs::own_executable_path(), desk.program, &desk.prompts, {}});
     }
     const auto before = desk.tree();
     HWND bar = desk.app->bar().hwnd();
@@ -327,7 +327,7 @@ TEST(Windows, FailuresEndWithTheMessageAndWriteNothing) {
     SCOPED_TRACE(c.what);
     desk.prompts = RecordingUi{};
     desk.prompts.answers.push_back(c.answer);
-    desk.app = std::make_unique<Application>(AppOptions{fs::own_executable_path(), desk.program, &desk.prompts});
+    desk.app = std::make_unique<Application>(AppOptions{fs::own_executable_path(), desk.program, &desk.prompts, {}});
     auto r = desk.app->start({c.args});
     EXPECT_FALSE(r.keep_running);
     EXPECT_EQ(r.outcome, c.what == std::string("no form") ? Outcome::Failed : Outcome::EndProgram);
