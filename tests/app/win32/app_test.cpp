@@ -423,13 +423,11 @@ int run_tarvik(const std::string& program, const std::string& request) {
   return run_command(in_quotes(program) + L" " + in_quotes(request));
 }
 
-// Maps drive `letter` to the folder (Windows path under Z:) with cmake/wine-drive, and waits
+// Maps drive `letter` to the folder (a Windows path of the prefix) with cmake/wine-drive, and waits
 // until the drive shows a file made in the folder beforehand; false when that never happens.
 bool map_drive(char letter, const TempDir& folder) {
   test::write_file(folder.native() / "mapped", "");
-  std::string unix_path = folder.win().substr(2);
-  std::replace(unix_path.begin(), unix_path.end(), '\\', '/');
-  run_command(in_quotes(TARVIK_WINE_DRIVE) + L" " + wchar_t(letter) + L" " + in_quotes(unix_path));
+  run_command(in_quotes(TARVIK_WINE_DRIVE) + L" " + wchar_t(letter) + L" " + in_quotes(folder.win()));
   const std::string probe = std::string(1, letter) + ":\\mapped";
   for (int i = 0; i < 200; ++i) {
     if (fs::exists(probe)) return true;
