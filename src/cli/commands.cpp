@@ -7,6 +7,7 @@
 #include "browse/listing.h"
 #include "cli/help.h"
 #include "cli/terminal_ui.h"
+#include "format/fields.h"
 #include "format/layout.h"
 #include "format/messages.h"
 #include "format/names.h"
@@ -70,6 +71,18 @@ Args parse(const std::vector<std::string>& args, std::size_t from,
   return parsed;
 }
 
+// The -j value: workers for compression or extraction; 0 (the default) means the machine's
+// cores. False when it is no number from 1 to 999.
+bool threads_option(const Args& args, unsigned& threads) {
+  threads = 0;
+  auto text = args.value("-j");
+  if (!text) return true;
+  auto n = format::parse_decimal(*text);
+  if (!n || *n < 1 || *n > 999) return false;
+  threads = static_cast<unsigned>(*n);
+  return true;
+}
+
 int usage(const std::string& problem) {
   console::write_err("tarvik: " + problem + "\nСправка: tarvik --help\n");
   return kExitUsage;
@@ -123,8 +136,10 @@ void print_rows(const std::vector<browse::Row>& rows) {
 }
 
 int pack(const std::vector<std::string>& argv) {
-  Args args = parse(argv, 1, {"-n", "-p", "-v"}, {"-s"});
+  Args args = parse(argv, 1, {"-n", "-p", "-v", "-j"}, {"-s"});
   if (!args.error.empty()) return usage(args.error);
+  unsigned threads = 0;
+  if (!threads_option(args, threads)) return usage("после -j нужно число потоков от 1 до 999");
   if (args.operands.empty()) return usage("не указаны элементы для упаковки");
   Selection selection;
   for (const auto& item : args.operands) {
@@ -146,6 +161,7 @@ int pack(const std::vector<std::string>& argv) {
   }
   options.self_extracting = args.flag("-s");
   options.program_folder = program_folder();
+  options.threads = threads;
   if (codepage::code_points(options.password) > format::kMaxPasswordChars) return usage("пароль длиннее 12 символов");
 
   TerminalUi ui;

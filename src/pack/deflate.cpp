@@ -1,8 +1,5 @@
 #include "pack/deflate.h"
 
-#include <zlib.h>
-
-#include "format/layout.h"
 #include "format/messages.h"
 #include "format/records.h"
 #include "ops/journal.h"
@@ -10,11 +7,6 @@
 #include "platform/fs.h"
 
 namespace tarvik {
-
-namespace {
-constexpr std::size_t kReadBlock = 64 * 1024;
-constexpr std::size_t kDeflateOut = 64 * 1024;
-}  // namespace
 
 constexpr std::string_view kSpillSuffix = ".tzs";
 
@@ -83,66 +75,6 @@ bool SpillBuffer::for_each_chunk(std::size_t chunk,
     throw PackFailure(msg::cannot_read(file.path(), e.reason()));
   }
   return true;
-}
-
-Deflater::Deflater() : stream_(std::make_unique<z_stream>()), in_(kReadBlock), out_(kDeflateOut) {
-  if (deflateInit(stream_.get(), Z_DEFAULT_COMPRESSION) != Z_OK)
-    throw PackFailure("zlib: deflateInit");
-}
-
-Deflater::~Deflater() { deflateEnd(stream_.get()); }
-
-std::optional<std::uint64_t> Deflater::compress(File& source, SpillBuffer& out, Operation& op) {
-  z_stream& z = *stream_;
-  deflateReset(&z);
-  std::uint64_t total = 0;
-  int flush = Z_NO_FLUSH;
-  do {
-    std::size_t got;
-    try {
-      got = source.read(in_.data(), in_.size());
-    } catch (const OsError& e) {
-      throw PackFailure(msg::cannot_read(source.path(), e.reason()));
-    }
-    total += got;
-    flush = got == 0 ? Z_FINISH : Z_NO_FLUSH;
-    z.next_in = in_.data();
-    z.avail_in = static_cast<uInt>(got);
-    do {
-      z.next_out = out_.data();
-      z.avail_out = static_cast<uInt>(out_.size());
-      int rc = deflate(&z, flush);
-      if (rc == Z_STREAM_ERROR) throw PackFailure("zlib: deflate");
-      out.append(reinterpret_cast<const char*>(out_.data()), out_.size() - z.avail_out);
-    } while (z.avail_out == 0);
-    if (op.poll()) return std::nullopt;
-  } while (flush != Z_FINISH);
-  return total;
-}
-
-DeflateEnd DeflateFileToVolumes(const std::string& source_path, VolumeWriter& writer,
-                                Deflater& deflater, SpillBuffer& buffer, Operation& op) {
-  buffer.clear();
-  std::optional<std::uint64_t> size;
-  try {
-    File source(source_path, File::Mode::Read);
-    size = deflater.compress(source, buffer, op);
-  } catch (const OsError& e) {
-    throw PackFailure(msg::cannot_read(source_path, e.reason()));
-  }
-  if (!size) return DeflateEnd::Aborted;
-  writer.write_fields(format::size_fields(*size, buffer.size()));
-  bool limit = false;
-  buffer.for_each_chunk(format::kChunkSize, [&](const char* data, std::size_t n) {
-    if (!writer.write_chunk(data, n)) {
-      limit = true;
-      return false;
-    }
-    op.ui.advance(n);
-    return !op.poll();
-  });
-  if (limit) return DeflateEnd::VolumeLimit;
-  return op.abort ? DeflateEnd::Aborted : DeflateEnd::Written;
 }
 
 }  // namespace tarvik

@@ -1,20 +1,16 @@
-// MainZlib, packing side: each file becomes one zlib stream at the default level, compressed
-// as a stream. Because the compressed size precedes the data, the compressed bytes wait in a
-// bounded memory buffer that spills to a temporary file beside the archive.
+// MainZlib, packing side: the compressed bytes of one file wait in a bounded memory buffer that
+// spills to a temporary file beside the archive, because the compressed size precedes the data
+// in the record. The compression itself is pack/parallel_deflate.h's.
 #pragma once
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "ops/operation.h"
 #include "pack/volume_writer.h"
 #include "platform/file.h"
-
-struct z_stream_s;
 
 namespace tarvik {
 
@@ -48,35 +44,5 @@ class SpillBuffer {
   std::uint64_t spilled_ = 0;
   std::uint64_t size_ = 0;
 };
-
-// One compressor reused for every file of a run (deflateReset instead of a fresh state).
-class Deflater {
- public:
-  Deflater();
-  ~Deflater();
-  Deflater(const Deflater&) = delete;
-  Deflater& operator=(const Deflater&) = delete;
-
-  // Compresses the whole of `source` into `out` as one zlib stream at the default level;
-  // returns the number of source bytes, or nullopt when Abort was asked (polled after each
-  // block read, so that it takes effect inside a large file). throws PackFailure (a read
-  // error names the file).
-  std::optional<std::uint64_t> compress(File& source, SpillBuffer& out, Operation& op);
-
- private:
-  std::unique_ptr<z_stream_s> stream_;
-  std::vector<unsigned char> in_, out_;
-};
-
-enum class DeflateEnd {
-  Written,      // size fields and data are in the volumes
-  VolumeLimit,  // the 999-volume limit stopped the data (the message has been shown)
-  Aborted,      // Abort was asked; the record may stop anywhere
-};
-
-// Compresses the file `source_path` (Windows path text) and writes its size fields and its
-// compressed data through `writer`. throws PackFailure.
-DeflateEnd DeflateFileToVolumes(const std::string& source_path, VolumeWriter& writer, Deflater& deflater,
-                          SpillBuffer& buffer, Operation& op);
 
 }  // namespace tarvik

@@ -3,6 +3,7 @@
 #include "pack/packer.h"
 
 #include <algorithm>
+#include <deque>
 #include <map>
 #include <stdexcept>
 
@@ -15,6 +16,7 @@
 #include "format/time_text.h"
 #include "ops/journal.h"
 #include "pack/deflate.h"
+#include "pack/parallel_deflate.h"
 #include "pack/password_check.h"
 #include "pack/volume_writer.h"
 #include "platform/codepage.h"
@@ -35,7 +37,11 @@ std::string archive_bytes(const std::string& path) {
   return *bytes;
 }
 
-// One packing run: the writer, the compressor and the walk.
+// One packing run: the walk over the selection, the compressors and the writer. The walk runs
+// ahead of the writer: each file it meets is handed to the workers at once, and its record
+// waits in `pending_` until everything before it was written; records therefore reach the
+// volumes in the order of the walk, whatever finishes first. A failure met by the walk waits
+// its turn too, so the run ends with the message of the first thing that failed in that order.
 class Packer {
  public:
   Packer(const Selection& selection, const PackOptions& options, VolumeWriter& writer,
@@ -44,7 +50,33 @@ class Packer {
         own_name_(std::string(format::trim(options.archive_name)) + std::string(format::kArchiveExtension)),
         writer_(writer),
         op_(op),
+        deflater_(options.threads),
         buffer_(op.journal, writer.first_volume_name(), kSpillMemory) {}
+
+  // Walks and writes everything. throws PackFailure.
+  void run() {
+    try {
+      walk();
+    } catch (const PackFailure& e) {
+      if (write_failed_) throw;
+      Pending failure;
+      failure.kind = Pending::Kind::Failure;
+      failure.bytes = e.what();
+      pending_.push_back(std::move(failure));
+    }
+    while (!pending_.empty() && !finished()) write_front();
+  }
+
+  bool stopped() const { return stopped_; }
+
+ private:
+  struct Pending {
+    enum class Kind { Folder, File, Failure } kind = Kind::Folder;
+    std::string bytes;  // the record's fields (the message of a failure)
+    std::string name;   // shown while the file is written
+  };
+
+  bool finished() const { return op_.abort || stopped_; }
 
   void walk() {
     std::map<std::string, fs::DirEntry> listed;
@@ -75,15 +107,12 @@ class Packer {
         if (!is_drive) CreateArhivDir(selection_.shown_folder, item, entry.attributes);
         ScanDir(path);
       } else if (!is_own_file(item, path)) {
-        CreateArhivFile(selection_.shown_folder, item, entry.attributes);
+        CreateArhivFile(selection_.shown_folder, entry);
       }
-      if (op_.abort || stopped_) return;
+      if (finished()) return;
     }
   }
 
-  bool stopped() const { return stopped_; }
-
- private:
   // The archive itself, its volumes, the run's work files and any live journal.
   bool is_own_file(const std::string& name, const std::string& path) const {
     if (name == own_name_) return true;
@@ -113,24 +142,26 @@ class Packer {
       if (entry.is_directory) {
         if (entry.is_linked_directory) continue;
         ScanDir(path);
-        if (op_.abort || stopped_) return;
+        if (finished()) return;
         CreateArhivDir(folder, entry.name, entry.attributes);
       } else if (!is_own_file(entry.name, path)) {
-        CreateArhivFile(folder, entry.name, entry.attributes);
-        if (op_.abort || stopped_) return;
+        CreateArhivFile(folder, entry);
+        if (finished()) return;
       }
     }
   }
 
   void CreateArhivDir(const std::string& folder, const std::string& name,
                       std::uint32_t attributes) {
-    writer_.write_fields(
-        format::folder_record(archive_bytes(format::join_path(folder, name)), attributes));
+    Pending record;
+    record.kind = Pending::Kind::Folder;
+    record.bytes = format::folder_record(archive_bytes(format::join_path(folder, name)), attributes);
+    add(std::move(record));
   }
 
-  void CreateArhivFile(const std::string& folder, const std::string& name,
-                       std::uint32_t attributes) {
-    std::string path = format::join_path(folder, name);
+  // The record's fields now, its data from the workers.
+  void CreateArhivFile(const std::string& folder, const fs::DirEntry& entry) {
+    std::string path = format::join_path(folder, entry.name);
     std::string bytes = archive_bytes(path);
     fs::LocalTime time;
     try {
@@ -138,29 +169,72 @@ class Packer {
     } catch (const OsError& e) {
       throw PackFailure(msg::cannot_read(path, e.reason()));
     }
-    writer_.write_fields(format::file_record_head(bytes, attributes, format::time_text(time)));
-    if (op_.abort) return;  // the record stays without data; the run is rolled back
-    op_.ui.set_item(name);  // a large file takes a while before its first chunk is written
-    switch (DeflateFileToVolumes(path, writer_, deflater_, buffer_, op_)) {
-      case DeflateEnd::Written:
-        break;
-      case DeflateEnd::VolumeLimit:
-        stopped_ = true;
-        return;
-      case DeflateEnd::Aborted:
-        return;
+    Pending record;
+    record.kind = Pending::Kind::File;
+    record.bytes = format::file_record_head(bytes, entry.attributes, format::time_text(time));
+    record.name = entry.name;
+    deflater_.submit(path, entry.size);
+    add(std::move(record));
+  }
+
+  // Queues a record; writes from the front while the walk is far enough ahead.
+  void add(Pending record) {
+    pending_.push_back(std::move(record));
+    while (!finished() && (pending_.size() > kLookAhead ||
+                           deflater_.queued() > deflater_.window() + deflater_.workers())) {
+      try {
+        write_front();
+      } catch (...) {
+        write_failed_ = true;  // not the walk's failure: it ends the run as it is
+        throw;
+      }
     }
-    op_.ui.set_item(name);
+  }
+
+  void write_front() {
+    Pending record = std::move(pending_.front());
+    pending_.pop_front();
+    switch (record.kind) {
+      case Pending::Kind::Failure:
+        throw PackFailure(record.bytes);
+      case Pending::Kind::Folder:
+        writer_.write_fields(record.bytes);
+        return;
+      case Pending::Kind::File:
+        break;
+    }
+    writer_.write_fields(record.bytes);
+    if (op_.abort) return;  // the record stays without data; the run is rolled back
+    op_.ui.set_item(record.name);  // a large file takes a while before its first chunk is written
+    buffer_.clear();
+    const auto size = deflater_.take(buffer_, [this] { return op_.poll(); });
+    if (!size) return;  // Abort while the file was compressed: the run is rolled back
+    writer_.write_fields(format::size_fields(*size, buffer_.size()));
+    const bool whole = buffer_.for_each_chunk(format::kChunkSize, [&](const char* data, std::size_t n) {
+      if (!writer_.write_chunk(data, n)) {
+        stopped_ = true;  // the 999-volume limit
+        return false;
+      }
+      op_.ui.advance(n);
+      return !op_.poll();
+    });
+    if (!whole) return;
+    op_.ui.set_item(record.name);
     op_.poll();
   }
+
+  // How far the walk may run ahead of the writer, in records.
+  static constexpr std::size_t kLookAhead = 256;
 
   const Selection& selection_;
   std::string own_name_;
   VolumeWriter& writer_;
   Operation& op_;
-  Deflater deflater_;
+  ParallelDeflater deflater_;
   SpillBuffer buffer_;
+  std::deque<Pending> pending_;
   bool stopped_ = false;
+  bool write_failed_ = false;
 };
 
 // The four checks of the window, in their order, then ours; true when packing may start.
@@ -237,7 +311,7 @@ Outcome UpakAll(const Selection& selection, const PackOptions& options, Operatio
       writer->copy_stub(format::join_path(options.program_folder, format::kStubFileName));
     writer->write_fields(format::header_bytes(archive_bytes(selection.shown_folder)));
     Packer packer(selection, options, *writer, op);
-    packer.walk();
+    packer.run();
     if (packer.stopped()) {
       op.abort = true;  // the finished volumes are removed like an aborted run's
       return Outcome::Failed;

@@ -23,6 +23,7 @@ struct PackOptions {
   std::string volume_size_kb;          // MaskEdit2 (text; blank when not given)
   bool self_extracting = false;        // CheckBox1
   std::string program_folder;          // where "Tarvik.sfx" lies
+  unsigned threads = 0;                // compressing workers; 0: the machine's cores
 };
 
 // Packs the selection. Validation failures show their message and write nothing; a failure

@@ -74,4 +74,25 @@ std::string zlib_of(std::string_view data) {
   return out;
 }
 
+std::optional<std::string> unzlib(std::string_view stream) {
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) return std::nullopt;
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(stream.data()));
+  z.avail_in = static_cast<uInt>(stream.size());
+  std::string out;
+  char block[65536];
+  int rc = Z_OK;
+  while (rc == Z_OK) {
+    z.next_out = reinterpret_cast<Bytef*>(block);
+    z.avail_out = sizeof block;
+    rc = inflate(&z, Z_NO_FLUSH);
+    out.append(block, sizeof block - z.avail_out);
+    if (rc == Z_BUF_ERROR) break;
+  }
+  const bool whole = rc == Z_STREAM_END && z.avail_in == 0;
+  inflateEnd(&z);
+  if (!whole) return std::nullopt;
+  return out;
+}
+
 }  // namespace tarvik::test

@@ -70,8 +70,13 @@ class TempDir {
 // predictable.
 std::string noise(std::size_t n, unsigned seed = 1);
 
-// One-shot zlib compression at the default level: what the packer's stream must equal.
+// One-shot zlib compression at the default level: what the packer's stream of a file of at
+// most one compression block must equal.
 std::string zlib_of(std::string_view data);
+
+// The contents of `stream` when it is exactly one complete zlib stream (header, deflate data
+// ending in a final block, a matching Adler-32, no byte after it); nullopt otherwise.
+std::optional<std::string> unzlib(std::string_view stream);
 
 // Writes bytes to a native path, creating parent folders.
 void write_file(const std::filesystem::path& path, const std::string& bytes);

@@ -1,0 +1,209 @@
+#include "pack/parallel_deflate.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+
+#include "format/messages.h"
+#include "pack/deflate.h"
+#include "pack/volume_writer.h"
+#include "platform/error.h"
+#include "platform/file.h"
+
+namespace tarvik {
+
+namespace {
+
+constexpr unsigned char kZlibHeader[2] = {0x78, 0x9C};  // deflate, 32 KiB window, default level
+constexpr int kRawWindowBits = -15;
+constexpr int kMemLevel = 8;
+constexpr auto kPollEvery = std::chrono::milliseconds(20);
+constexpr std::string_view kChangedWhileRead = "файл изменился во время упаковки";
+
+// One raw-deflate stream at the default level, ended on every way out.
+class RawDeflater {
+ public:
+  RawDeflater() {
+    if (deflateInit2(&z_, Z_DEFAULT_COMPRESSION, Z_DEFLATED, kRawWindowBits, kMemLevel,
+                     Z_DEFAULT_STRATEGY) != Z_OK)
+      throw std::bad_alloc();
+  }
+  ~RawDeflater() { deflateEnd(&z_); }
+  RawDeflater(const RawDeflater&) = delete;
+  RawDeflater& operator=(const RawDeflater&) = delete;
+
+  // Compresses `n` bytes at `data` into `out`, primed with the `dict` bytes before them, ended
+  // with finish (`last`) or a sync flush.
+  void block(const unsigned char* data, std::size_t n, std::size_t dict, bool last,
+             std::vector<unsigned char>& out) {
+    deflateReset(&z_);
+    if (dict > 0) deflateSetDictionary(&z_, data - dict, static_cast<uInt>(dict));
+    out.resize(deflateBound(&z_, n) + 16);
+    z_.next_in = const_cast<unsigned char*>(data);
+    z_.avail_in = static_cast<uInt>(n);
+    std::size_t have = 0;
+    const int flush = last ? Z_FINISH : Z_SYNC_FLUSH;
+    for (;;) {
+      z_.next_out = out.data() + have;
+      z_.avail_out = static_cast<uInt>(out.size() - have);
+      const int rc = deflate(&z_, flush);
+      if (rc == Z_STREAM_ERROR) throw std::runtime_error("zlib: deflate");
+      have = out.size() - z_.avail_out;
+      const bool complete = last ? rc == Z_STREAM_END : z_.avail_in == 0 && z_.avail_out != 0;
+      if (complete) break;
+      out.resize(out.size() * 2);
+    }
+    out.resize(have);
+  }
+
+ private:
+  z_stream z_{};
+};
+
+void put_be32(SpillBuffer& out, unsigned long value) {
+  const char bytes[4] = {static_cast<char>((value >> 24) & 0xFF),
+                         static_cast<char>((value >> 16) & 0xFF),
+                         static_cast<char>((value >> 8) & 0xFF), static_cast<char>(value & 0xFF)};
+  out.append(bytes, sizeof bytes);
+}
+
+}  // namespace
+
+unsigned worker_count(unsigned threads) {
+  if (threads == 0) threads = std::thread::hardware_concurrency();
+  return std::clamp(threads, 1u, kMaxWorkers);
+}
+
+ParallelDeflater::ParallelDeflater(unsigned threads) {
+  const unsigned n = worker_count(threads);
+  window_ = 2 * static_cast<std::size_t>(n) + 2;
+  threads_.reserve(n);
+  try {
+    for (unsigned i = 0; i < n; ++i) threads_.emplace_back([this] { work(); });
+  } catch (...) {
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    to_workers_.notify_all();
+    for (auto& t : threads_) t.join();
+    throw;
+  }
+}
+
+ParallelDeflater::~ParallelDeflater() {
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  to_workers_.notify_all();
+  for (auto& t : threads_) t.join();
+}
+
+void ParallelDeflater::submit(const std::string& path, std::uint64_t size) {
+  const std::size_t count =
+      size == 0 ? 1 : static_cast<std::size_t>((size + kDeflateBlock - 1) / kDeflateBlock);
+  {
+    std::lock_guard lock(mutex_);
+    files_.push_back({size, count});
+    for (std::size_t i = 0; i < count; ++i) {
+      Block b;
+      b.path = path;
+      b.offset = static_cast<std::uint64_t>(i) * kDeflateBlock;
+      b.length = static_cast<std::size_t>(std::min<std::uint64_t>(kDeflateBlock, size - b.offset));
+      b.last = i + 1 == count;
+      blocks_.push_back(std::move(b));
+    }
+  }
+  to_workers_.notify_all();
+}
+
+void ParallelDeflater::work() {
+  std::unique_ptr<RawDeflater> z;
+  std::vector<unsigned char> in(kDeflateDictionary + kDeflateBlock + 1);
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    to_workers_.wait(lock, [&] {
+      return stop_ || (started_ < taken_ + blocks_.size() && started_ < taken_ + window_);
+    });
+    if (stop_) return;
+    Block& b = blocks_[started_ - taken_];  // stays in place: the deque only grows at its back
+    ++started_;                             // and loses its front after the block was done
+    lock.unlock();
+
+    std::string error;
+    std::vector<unsigned char> out;
+    unsigned long adler = 1;
+    try {
+      if (!z) z = std::make_unique<RawDeflater>();
+      const std::size_t dict =
+          static_cast<std::size_t>(std::min<std::uint64_t>(b.offset, kDeflateDictionary));
+      File source(b.path, File::Mode::Read);
+      if (b.offset > dict) source.seek(b.offset - dict);
+      // The last block asks for one byte more: a file that grew since it was listed is no
+      // longer the file whose size the record gives.
+      const std::size_t want = dict + b.length + (b.last ? 1 : 0);
+      const std::size_t got = source.read(in.data(), want);
+      if (got != dict + b.length) {
+        error = msg::cannot_read(b.path, kChangedWhileRead);
+      } else {
+        const unsigned char* data = in.data() + dict;
+        adler = adler32(1, data, static_cast<uInt>(b.length));
+        z->block(data, b.length, dict, b.last, out);
+      }
+    } catch (const OsError& e) {
+      error = msg::cannot_read(b.path, e.reason());
+    } catch (const std::bad_alloc&) {
+      error = msg::cannot_read(b.path, "недостаточно памяти");
+    } catch (const std::exception& e) {
+      error = msg::cannot_read(b.path, e.what());
+    }
+
+    lock.lock();
+    b.out = std::move(out);
+    b.adler = adler;
+    b.error = std::move(error);
+    b.done = true;
+    to_taker_.notify_all();
+  }
+}
+
+std::optional<std::uint64_t> ParallelDeflater::take(SpillBuffer& out,
+                                                    const std::function<bool()>& poll) {
+  FileJob file;
+  {
+    std::lock_guard lock(mutex_);
+    file = files_.front();
+    files_.pop_front();
+  }
+  out.append(reinterpret_cast<const char*>(kZlibHeader), sizeof kZlibHeader);
+  unsigned long adler = 1;
+  for (std::size_t i = 0; i < file.blocks; ++i) {
+    Block block;
+    {
+      std::unique_lock lock(mutex_);
+      while (!blocks_.front().done) {
+        if (to_taker_.wait_for(lock, kPollEvery) == std::cv_status::timeout) {
+          lock.unlock();
+          const bool stop = poll();
+          lock.lock();
+          if (stop) return std::nullopt;  // the rest is dropped with the deflater
+        }
+      }
+      block = std::move(blocks_.front());
+      blocks_.pop_front();
+      ++taken_;
+    }
+    to_workers_.notify_all();
+    if (!block.error.empty()) throw PackFailure(block.error);
+    out.append(reinterpret_cast<const char*>(block.out.data()), block.out.size());
+    adler = i == 0 ? block.adler
+                   : adler32_combine(adler, block.adler, static_cast<z_off_t>(block.length));
+  }
+  put_be32(out, adler);
+  return file.size;
+}
+
+}  // namespace tarvik

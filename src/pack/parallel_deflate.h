@@ -1,0 +1,91 @@
+// Compression on worker threads. Files are cut into blocks of kDeflateBlock bytes; each block
+// is compressed by whichever worker is free, with one raw-deflate z_stream per worker reset per
+// block. The compressed file is put back together in submission order as one zlib stream
+// (RFC 1950):
+//   header 78 9C | block 1 ... block n | Adler-32 of the whole file (big-endian)
+// A block after the first is primed with the 32 KiB before it as dictionary; every block but
+// the last ends with a sync flush (byte-aligned, no final bit), the last with finish; the
+// Adler-32 values of the blocks are combined. A file of at most one block is therefore exactly
+// zlib's one-shot stream at the default level, and the bytes never depend on the number of
+// threads (the block size is fixed).
+//
+// Memory is bounded whatever the sizes and the thread count: at most kMaxWorkers workers, each
+// with one z_stream and one input block, and at most window() blocks started and not yet taken.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tarvik {
+
+class SpillBuffer;
+
+inline constexpr std::size_t kDeflateBlock = 256 * 1024;
+inline constexpr std::size_t kDeflateDictionary = 32 * 1024;
+inline constexpr unsigned kMaxWorkers = 32;
+
+// The number of workers for a request of `threads` (0: the machine's cores), 1 to kMaxWorkers.
+unsigned worker_count(unsigned threads);
+
+class ParallelDeflater {
+ public:
+  explicit ParallelDeflater(unsigned threads);
+  ~ParallelDeflater();  // stops the workers; blocks not taken are dropped
+  ParallelDeflater(const ParallelDeflater&) = delete;
+  ParallelDeflater& operator=(const ParallelDeflater&) = delete;
+
+  // Queues the file `path` (Windows path text) of `size` bytes. Never throws for the file:
+  // a read failure is reported by take().
+  void submit(const std::string& path, std::uint64_t size);
+  // Files submitted and not yet taken.
+  std::size_t queued() const { return files_.size(); }
+
+  // Appends the zlib stream of the oldest submitted file to `out` and returns the file's size.
+  // While it waits it calls `poll` about every 20 ms; nullopt when `poll` returned true (the
+  // file's stream is then incomplete in `out`). throws PackFailure naming the file when it
+  // could not be read or changed while it was read. After nullopt or a throw, nothing more may be
+  // taken: the deflater is only destroyed.
+  std::optional<std::uint64_t> take(SpillBuffer& out, const std::function<bool()>& poll);
+
+  unsigned workers() const { return static_cast<unsigned>(threads_.size()); }
+  std::size_t window() const { return window_; }
+
+ private:
+  struct Block {
+    std::string path;
+    std::uint64_t offset = 0;
+    std::size_t length = 0;
+    bool last = false;
+    // Filled by the worker.
+    std::vector<unsigned char> out;
+    unsigned long adler = 1;
+    std::string error;  // the whole message
+    bool done = false;
+  };
+  struct FileJob {
+    std::uint64_t size = 0;
+    std::size_t blocks = 0;
+  };
+
+  void work();
+
+  std::mutex mutex_;
+  std::condition_variable to_workers_;
+  std::condition_variable to_taker_;
+  std::deque<Block> blocks_;  // not yet taken; blocks_[0] has the number taken_
+  std::deque<FileJob> files_;
+  std::size_t taken_ = 0;     // blocks taken so far
+  std::size_t started_ = 0;   // blocks handed to a worker so far
+  std::size_t window_ = 0;
+  bool stop_ = false;
+  std::vector<std::thread> threads_;
+};
+
+}  // namespace tarvik

@@ -1,0 +1,204 @@
+// Packing on several workers: the archive does not depend on the number of threads, a big file
+// compressed in blocks is one sound zlib stream that unpacks exactly, a file that cannot be read
+// in the middle ends the run with its message and leaves nothing, and Abort at any point of a
+// threaded run leaves nothing.
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "archive_reader.h"
+#include "format/messages.h"
+#include "ops/runner.h"
+#include "pack/packer.h"
+#include "pack/parallel_deflate.h"
+#include "platform/fs.h"
+#include "test_support.h"
+#include "unpack/extract.h"
+
+using namespace tarvik;
+using tarvik::test::noise;
+using tarvik::test::RecordingUi;
+using tarvik::test::TempDir;
+
+namespace {
+
+// Text-like bytes that compress well and differ from block to block.
+std::string text(std::size_t n, unsigned seed) {
+  std::string s;
+  s.reserve(n + 64);
+  for (unsigned i = 0; s.size() < n; ++i)
+    s += "строка " + std::to_string(i * seed % 9973) + " of some text\n";
+  s.resize(n);
+  return s;
+}
+
+struct Tree {
+  TempDir dir;
+  std::string work = dir.win("Work");
+  std::string program = dir.win("program");
+  std::string big = text(3 * kDeflateBlock / 2, 3) + noise(kDeflateBlock, 4) +
+                    text(kDeflateBlock + 777, 5);  // 3.5 blocks and some
+
+  Tree() {
+    fs::create_directory(work);
+    fs::create_directory(program);
+    put("a.txt", text(1000, 1));
+    put("sub\\b.bin", noise(5000, 2));
+    put("sub\\deeper\\c.txt", text(kDeflateBlock, 6));  // exactly one block
+    put("big.bin", big);
+    put("z.txt", "");
+  }
+  void put(const std::string& relative, const std::string& bytes) {
+    const std::string path = format::join_path(work, relative);
+    test::write_file(*fs::to_native(path), bytes);
+    fs::set_last_write_time(path, {2025, 3, 4, 5, 6, 7});
+  }
+  Outcome pack(PackOptions options, RecordingUi& ui,
+               std::vector<std::string> items = {"a.txt", "sub", "big.bin", "z.txt"}) {
+    options.program_folder = program;
+    Selection selection{work, std::move(items)};
+    return run_operation({OperationCode::PackFromWindow, program, ""}, ui,
+                         [&](Operation& op) { return UpakAll(selection, options, op); });
+  }
+  std::vector<std::string> files() const {
+    std::vector<std::string> names;
+    for (auto& e : std::filesystem::recursive_directory_iterator(dir.native()))
+      names.push_back(std::filesystem::relative(e.path(), dir.native()).generic_string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+};
+
+PackOptions options(const std::string& name, unsigned threads, const std::string& kb = "") {
+  PackOptions o;
+  o.archive_name = name;
+  o.threads = threads;
+  if (!kb.empty()) {
+    o.multi_volume = true;
+    o.volume_size_kb = kb;
+  }
+  return o;
+}
+
+}  // namespace
+
+TEST(Threads, TheArchiveIsTheSameForOneTwoAndEightThreads) {
+  for (const std::string kb : {"", "100"}) {
+    SCOPED_TRACE("volume size " + kb);
+    Tree t;
+    std::vector<std::vector<std::string>> archives;
+    for (unsigned threads : {1u, 2u, 8u}) {
+      const std::string name = "t" + std::to_string(threads);
+      RecordingUi ui;
+      ASSERT_EQ(t.pack(options(name, threads, kb), ui), Outcome::Done)
+          << testing::PrintToString(ui.messages);
+      const auto read = test::read_archive(format::volume_file_name(
+          t.work, name, {!kb.empty(), false}, 1));
+      std::vector<std::string> volumes;
+      for (const auto& v : read.volume_files) volumes.push_back(test::native_read(v));
+      archives.push_back(volumes);
+    }
+    EXPECT_GT(archives[0].size(), kb.empty() ? 0u : 2u);
+    for (std::size_t i = 1; i < archives.size(); ++i) {
+      ASSERT_EQ(archives[i].size(), archives[0].size());
+      for (std::size_t v = 0; v < archives[0].size(); ++v) {
+        // Volume 001's password record carries a random filler: compare around it.
+        const std::size_t tail = v == 0 ? format::tail_length(true, false) : 0;
+        const std::string& a = archives[0][v];
+        const std::string& b = archives[i][v];
+        ASSERT_EQ(a.size(), b.size());
+        EXPECT_TRUE(a.substr(0, a.size() - tail) == b.substr(0, b.size() - tail))
+            << "volume " << v + 1;
+      }
+    }
+  }
+}
+
+TEST(Threads, BigFileInBlocksAcrossVolumesIsOneSoundStreamAndUnpacksExactly) {
+  Tree t;
+  RecordingUi ui;
+  ASSERT_EQ(t.pack(options("big", 2, "100"), ui, {"big.bin", "a.txt"}), Outcome::Done);
+  const std::string first = format::volume_file_name(t.work, "big", {true, false}, 1);
+  const auto archive = test::read_archive(first);
+  ASSERT_EQ(archive.records.size(), 2u);
+  EXPECT_GT(archive.volume_files.size(), 3u);  // the big file's data span several volumes
+
+  const auto& big = archive.records[0];
+  EXPECT_EQ(big.size, t.big.size());
+  ASSERT_GE(big.packed.size(), 6u);
+  EXPECT_EQ(big.packed.substr(0, 2), "\x78\x9C");
+  const uLong adler =
+      adler32(1, reinterpret_cast<const Bytef*>(t.big.data()), static_cast<uInt>(t.big.size()));
+  const std::string trailer = big.packed.substr(big.packed.size() - 4);
+  EXPECT_EQ(trailer, std::string({static_cast<char>(adler >> 24), static_cast<char>(adler >> 16),
+                                  static_cast<char>(adler >> 8), static_cast<char>(adler)}));
+  EXPECT_EQ(test::unzlib(big.packed), t.big);  // one stream, nothing after it
+  EXPECT_LT(big.packed.size(), t.big.size() / 2);  // the dictionaries keep it compressed
+  EXPECT_EQ(archive.records[1].packed, test::zlib_of(text(1000, 1)));  // one block: one-shot
+
+  const std::string out = t.dir.win("out");
+  fs::create_directory(out);
+  RecordingUi unpack_ui;
+  ASSERT_EQ(run_operation({OperationCode::UnpackFromWindow, t.program, ""}, unpack_ui,
+                          [&](Operation& op) { return Raspakovka({first, out}, op); }),
+            Outcome::Done)
+      << testing::PrintToString(unpack_ui.messages);
+  EXPECT_EQ(test::read_file(*fs::to_native(out + "\\big.bin")), t.big);
+  EXPECT_EQ(test::read_file(*fs::to_native(out + "\\a.txt")), text(1000, 1));
+}
+
+#ifndef _WIN32
+// A file that lists and stats as a file but cannot be read (as root, permissions do not stop a
+// read; /proc/self/mem refuses one at offset 0).
+TEST(Threads, AFileThatCannotBeReadInTheMiddleEndsTheRunAndLeavesNothing) {
+  for (unsigned threads : {1u, 2u, 8u}) {
+    SCOPED_TRACE(threads);
+    Tree t;
+    std::filesystem::create_symlink("/proc/self/mem", *fs::to_native(t.work + "\\sub\\m.bin"));
+    const auto before = t.files();
+    RecordingUi ui;
+    EXPECT_EQ(t.pack(options("arhiv", threads, "10"), ui), Outcome::Failed);
+    ASSERT_EQ(ui.messages.size(), 1u) << testing::PrintToString(ui.messages);
+    EXPECT_TRUE(ui.messages[0].starts_with(msg::cannot_read(t.work + "\\sub\\m.bin", "")))
+        << ui.messages[0];
+    EXPECT_EQ(t.files(), before);
+  }
+}
+#endif
+
+TEST(Threads, AbortAtEveryPointOfAThreadedRunLeavesNothing) {
+  const std::vector<std::string> items = {"a.txt", "sub", "two.bin", "z.txt"};
+  const auto tree = [] {
+    auto t = std::make_unique<Tree>();
+    t->put("two.bin", text(kDeflateBlock + 5000, 7));
+    return t;
+  };
+  std::uint64_t pumps = 0;
+  {
+    auto t = tree();
+    RecordingUi ui;
+    ASSERT_EQ(t->pack(options("arhiv", 2, "20"), ui, items), Outcome::Done);
+    pumps = ui.pumps;
+  }
+  ASSERT_GT(pumps, 10u);
+  for (std::uint64_t n = 1; n <= pumps; ++n) {
+    SCOPED_TRACE(n);
+    auto t = tree();
+    const auto before = t->files();
+    RecordingUi ui;
+    ui.abort_after_pumps = n;
+    const Outcome outcome = t->pack(options("arhiv", 2, "20"), ui, items);
+    if (outcome == Outcome::Done) {
+      // Waiting on the workers may pump more often in one run than in another: a run that
+      // ended before its n-th pump is whole.
+      EXPECT_LT(ui.pumps, n);
+      continue;
+    }
+    EXPECT_EQ(outcome, Outcome::Aborted);
+    EXPECT_EQ(t->files(), before);
+    EXPECT_TRUE(ui.messages.empty());
+  }
+}
