@@ -26,6 +26,7 @@ Application::Application(AppOptions options)
   ::InitCommonControlsEx(&controls);
   main_ = std::make_unique<TMain>();
   view_ = std::make_unique<TViewArhiv>(main_->hwnd());
+  main_->set_browser(*view_);
   bar_ = std::make_unique<TBar>(main_->hwnd(), prompts_);
   about_ = std::make_unique<TAbout>(main_->hwnd());
   help_ = std::make_unique<TFmHelp>(main_->hwnd());

@@ -8,6 +8,10 @@ TViewArhiv::TViewArhiv(HWND owner) {
   create(L"TViewArhiv", WS_OVERLAPPEDWINDOW, 0, load_string(IDS_VIEW_CAPTION), owner);
 }
 
+void TViewArhiv::show_archive(const std::string&) {
+  // The browser's listing and navigation come with the browser's own work.
+}
+
 TAbout::TAbout(HWND owner) { create(IDD_ABOUT, owner); }
 
 INT_PTR TAbout::handle(UINT message, WPARAM wparam, LPARAM) {

@@ -162,8 +162,9 @@ PackOptions TMain::pack_options() {
   return options;
 }
 
-void TMain::browse(const std::string&) {
+void TMain::browse(const std::string& archive) {
   // The archive stays selected in the file list of the shown window.
+  if (view_) view_->show_archive(archive);
 }
 
 void TMain::ShellComboBox1Change() {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/dialogs.h"
 #include "app/window.h"
 #include "platform/fs.h"
 #include "requests/dispatch.h"
@@ -17,6 +18,8 @@ namespace tarvik::app {
 class TMain final : public Window, public requests::MainWindow {
  public:
   TMain();
+  // The browser Obzor shows archives in; set once, after both windows exist.
+  void set_browser(TViewArhiv& view) { view_ = &view; }
 
   // requests::MainWindow
   void show() override;
@@ -45,6 +48,7 @@ class TMain final : public Window, public requests::MainWindow {
 
   HWND combo_ = nullptr, list_ = nullptr, edit1_ = nullptr, edit1_label_ = nullptr;
   HFONT font_ = nullptr;
+  TViewArhiv* view_ = nullptr;
   std::string folder_;
   std::vector<fs::DirEntry> entries_;  // in list order
 };
