@@ -22,14 +22,11 @@
 #include <string_view>
 #include <vector>
 
+#include "requests/request_writer.h"  // kItemEnd, the markers, kArchiveExtension
+
 namespace tarvik::requests {
 
 enum class Form { Interactive, Browse, Pack, Select, UnpackToFolder, UnpackHere, Unrecognised };
-
-inline constexpr char kItemEnd = '*';
-inline constexpr char kPackMarker = '<';
-inline constexpr char kSelectMarker = '>';
-inline constexpr std::string_view kArchiveExtension = ".kzv";
 
 struct RequestLine {
   Form form = Form::Interactive;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "requests/request_line.h"
+
 namespace tarvik::test {
 namespace {
 
@@ -76,6 +78,45 @@ TEST(ContextMenuItems, HaveOneVerbEachForEveryCommand) {
   }
   EXPECT_EQ(verbs, (std::vector<std::string>{"TarvikUnpackHere", "TarvikUnpackToFolder",
                                               "TarvikOpen", "TarvikPack", "TarvikOpen"}));
+}
+
+// The program reads every request the menu writes as the command it was chosen for.
+TEST(ContextMenuItems, AreReadByTheProgramAsTheirCommands) {
+  using requests::Form;
+  const std::vector<std::vector<std::string>> selections = {
+      {"C:\\d\\a.txt", "C:\\d\\b c.txt"}, {"C:\\d\\arh.kzv"}, {"C:\\d\\arh.KZV"},
+      {"C:\\d\\arh.kzv", "C:\\d\\b.txt"}, {"D:\\Мои документы\\Фото & видео"}, {"C:\\"},
+  };
+  for (const auto& selection : selections) {
+    const bool archive = selection.size() == 1 && selection[0].ends_with(".kzv");
+    for (const auto& item : shell::menu_items(selection)) {
+      // The handler passes the request as one argument.
+      const auto line = requests::parse_request({item.request});
+      const Form expected = item.command == Command::Pack             ? Form::Pack
+                            : item.command == Command::UnpackHere     ? Form::UnpackHere
+                            : item.command == Command::UnpackToFolder ? Form::UnpackToFolder
+                            : archive                                 ? Form::Browse
+                                                                      : Form::Select;
+      EXPECT_EQ(line.form, expected) << item.request;
+      if (expected == Form::Browse) {
+        EXPECT_EQ(line.first_argument, selection[0]);
+      } else {
+        EXPECT_EQ(line.items, selection) << item.request;
+        EXPECT_EQ(line.first_item, selection[0]);
+      }
+      if (expected == Form::Pack || expected == Form::UnpackToFolder) {
+        // The name in the caption ("&&" shows one "&") is the one the program gives the
+        // archive or the folder.
+        std::string shown;
+        for (std::size_t i = 0; i < item.caption.size(); ++i) {
+          shown += item.caption[i];
+          if (item.caption.compare(i, 2, "&&") == 0) ++i;
+        }
+        EXPECT_NE(shown.find(requests::name_without_extension(line.first_item)), std::string::npos)
+            << item.caption;
+      }
+    }
+  }
 }
 
 TEST(NameWithoutExtension, IsTheFileNameMinusItsLastExtension) {
