@@ -177,9 +177,11 @@ int pack(const std::vector<std::string>& argv) {
 }
 
 int unpack(const std::vector<std::string>& argv) {
-  Args args = parse(argv, 1, {"-C", "-p"}, {});
+  Args args = parse(argv, 1, {"-C", "-p", "-j"}, {});
   if (!args.error.empty()) return usage(args.error);
   if (args.operands.size() != 1) return usage("укажите один архив");
+  unsigned threads = 0;
+  if (!threads_option(args, threads)) return usage("после -j нужно число потоков от 1 до 999");
   std::string archive = console::absolute_path(args.operands[0]);
   auto target_arg = args.value("-C");
   std::string target =
@@ -193,6 +195,7 @@ int unpack(const std::vector<std::string>& argv) {
   job.target = target_arg ? requests::Target::AnyFolder : requests::Target::Existing;
   job.code = target_arg ? OperationCode::UnpackToFolderRequest : OperationCode::UnpackFromWindow;
   job.program_folder = program_folder();
+  job.threads = threads;
   return exit_status(requests::unpack(job, dialog, ui));
 }
 

@@ -71,11 +71,6 @@ void put_be32(SpillBuffer& out, unsigned long value) {
 
 }  // namespace
 
-unsigned worker_count(unsigned threads) {
-  if (threads == 0) threads = std::thread::hardware_concurrency();
-  return std::clamp(threads, 1u, kMaxWorkers);
-}
-
 ParallelDeflater::ParallelDeflater(unsigned threads) {
   const unsigned n = worker_count(threads);
   window_ = 2 * static_cast<std::size_t>(n) + 2;

@@ -23,16 +23,14 @@
 #include <thread>
 #include <vector>
 
+#include "ops/workers.h"
+
 namespace tarvik {
 
 class SpillBuffer;
 
 inline constexpr std::size_t kDeflateBlock = 256 * 1024;
 inline constexpr std::size_t kDeflateDictionary = 32 * 1024;
-inline constexpr unsigned kMaxWorkers = 32;
-
-// The number of workers for a request of `threads` (0: the machine's cores), 1 to kMaxWorkers.
-unsigned worker_count(unsigned threads);
 
 class ParallelDeflater {
  public:

@@ -53,6 +53,7 @@ struct UnpackJob {
   Target target = Target::Existing;
   OperationCode code = OperationCode::UnpackFromWindow;
   std::string program_folder;  // where the journal lives
+  unsigned threads = 0;        // inflate workers; 0: the machine's cores
 };
 
 // The whole archive: first the checks (volume 001's checksum, then its password: on a failure

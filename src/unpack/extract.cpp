@@ -18,8 +18,9 @@
 #include "platform/error.h"
 #include "platform/file.h"
 #include "platform/fs.h"
+#include "unpack/entry_file.h"
 #include "unpack/inflate.h"
-#include "ops/journal.h"
+#include "unpack/pipeline.h"
 #include "unpack/safe_path.h"
 #include "unpack/walk.h"
 
@@ -28,6 +29,7 @@ namespace tarvik {
 using unpack::AbortRequested;
 using unpack::EntryData;
 using unpack::InflateHooks;
+using unpack::journalled;
 using unpack::Record;
 using unpack::RecordVisitor;
 using unpack::VolumeChain;
@@ -41,22 +43,6 @@ constexpr char kSeparator = '\\';
 // `relative` (beginning with "\") below `folder`.
 std::string below(const std::string& folder, std::string_view relative) {
   return format::join_path(folder, relative.substr(1));
-}
-
-// A journal call whose failure is no OS error (a path without a form in the code page, a
-// path a journal entry cannot hold exactly, no free name for a copy) becomes a write failure
-// naming the file.
-template <class Call>
-auto journalled(const std::string& path, Call&& call) {
-  try {
-    return call();
-  } catch (const OsError&) {
-    throw;
-  } catch (const WriteFailure&) {
-    throw;
-  } catch (const std::exception& error) {
-    throw WriteFailure{path, error.what()};
-  }
 }
 
 // The first link (symbolic link, junction) among the folders that `relative` passes through
@@ -73,11 +59,8 @@ std::string link_on_the_way(const std::string& folder, std::string_view relative
   }
 }
 
-// Inflates one file entry into a work file beside `target`, then puts it in place: an
-// existing target is moved aside into the journal first (or simply replaced when there is no
-// journal), the target is journalled before it appears, and the stored date and attributes
-// are set. A target that is this run's journal or one of its copies makes them move out of
-// its way; a target that is another running operation's journal is refused.
+// Inflates one file entry into a work file beside `target`, then puts it in place
+// (unpack/entry_file.h).
 void extract_file(const Record& record, EntryData& data, const std::string& target,
                   RollbackJournal* journal, const InflateHooks& hooks, Ui& ui) {
   if (fs::is_directory(target) && !fs::is_link(target))
@@ -90,43 +73,7 @@ void extract_file(const Record& record, EntryData& data, const std::string& targ
   journalled(target, [&] { temp.emplace(journal, target, format::kTempSuffix); });
   unpack::InflateFile(data, record.file.size, &temp->file(), hooks);
   temp->file().close();
-
-  if (journal) journalled(target, [&] { journal->step_aside_from(target); });
-  if (File::is_live_journal(target))
-    throw WriteFailure{target, "это журнал отката другой работающей операции"};
-  std::optional<std::string> aside;
-  if (journal && fs::name_taken(target))
-    aside = journalled(target, [&] { return move_aside(*journal, target); });
-  const std::uint64_t mark = journal ? journal->mark() : 0;
-  if (journal) journalled(target, [&] { journal->add_file(target); });
-  try {
-    fs::rename_replace(temp->path(), target);
-  } catch (const OsError&) {
-    if (journal) journal->retract(mark);
-    if (aside) {
-      try {
-        fs::rename_replace(*aside, target);
-      } catch (const OsError&) {
-        // The original stays under its journalled aside name.
-      }
-    }
-    throw;
-  }
-  temp->release();
-
-  // A date the system cannot take keeps the current time: no reason to fail the entry.
-  if (const auto time = format::parse_time_text(record.file.time)) {
-    try {
-      fs::set_last_write_time(target, *time);
-    } catch (const OsError&) {
-    }
-  }
-  std::uint32_t attributes = record.attributes & ~fs::kDirectory;
-  // Hidden and system together mark a journal: a file of a journal's name never gets both.
-  if (format::is_journal_file_name(format::file_name_part(target)) &&
-      (attributes & (fs::kHidden | fs::kSystem)) == (fs::kHidden | fs::kSystem))
-    attributes &= ~fs::kSystem;
-  fs::set_attributes(target, attributes);
+  unpack::put_in_place(*temp, target, record.file.time, record.attributes, journal);
 }
 
 // Shared by the extracting visitors: the unsafe-path refusal.
@@ -156,33 +103,59 @@ class ExtractingVisitor : public RecordVisitor {
   bool failed_ = false;
 };
 
-// Raspakovka and Raspakovka_exe: every entry, journalled, abortable.
+// Raspakovka and Raspakovka_exe: every entry, journalled, abortable; entries are inflated on
+// workers and put in place in their order (unpack/pipeline.h).
 class WholeVisitor final : public ExtractingVisitor {
  public:
-  WholeVisitor(Operation& op, std::string target) : ExtractingVisitor(op, std::move(target)) {
-    const auto check = [this] {
-      if (op_.poll()) throw AbortRequested{};
-    };
-    hooks_.before_read = check;
-    hooks_.after_block = check;
-  }
+  WholeVisitor(Operation& op, std::string target, unsigned threads)
+      : ExtractingVisitor(op, std::move(target)), pipeline_(threads, op.journal, [this] {
+          if (op_.poll()) throw AbortRequested{};
+        }) {}
   void folder(const Record& record) override {
     if (!safe(record, record.relative)) return;
     const std::string folder = below(target_, record.relative);
-    if (!fs::is_directory(folder)) CreateAllDir(folder + kSeparator, op_.journal);
+    if (!fs::is_directory(folder)) {
+      pipeline_.drain();  // the folder's journal entry comes after the files before it
+      CreateAllDir(folder + kSeparator, op_.journal);
+    }
   }
   void file(const Record& record, EntryData& data) override {
     if (!safe(record, record.relative)) return;
-    extract_file(record, data, below(target_, record.relative), op_.journal, hooks_, op_.ui);
+    const std::string target = below(target_, record.relative);
+    if (fs::is_directory(target) && !fs::is_link(target))
+      throw WriteFailure{target, "на этом месте уже есть папка"};
+    const std::string folder(format::folder_part(target));
+    if (folder != known_folder_ && !fs::is_directory(folder)) {
+      pipeline_.drain();
+      CreateAllDir(folder + kSeparator, op_.journal);
+    }
+    known_folder_ = folder;
+    op_.ui.set_item(format::file_name_part(record.relative));
+    pipeline_.add(record, data, target);
   }
   void after_record(VolumeChain& chain) override {
     op_.ui.set_progress(chain.position());
     if (op_.poll()) throw AbortRequested{};
   }
+  void end_of_records() override { pipeline_.drain(); }
+  // The walk ended with a failure: what one-after-the-other extraction would have finished is
+  // finished.
+  void after_failure() { pipeline_.finish_after_failure(op_.ui); }
 
  private:
-  InflateHooks hooks_;
+  std::string known_folder_;  // exists: the folder of an earlier entry
+  unpack::ExtractionPipeline pipeline_;
 };
+
+// A whole extraction's walk, and what follows a failure of it. The entries still in hand are
+// gone (their work files deleted) when it returns.
+Outcome walk_whole(const WalkOptions& options, Operation& op, const std::string& target,
+                   unsigned threads) {
+  WholeVisitor visitor(op, target, threads);
+  const Outcome outcome = unpack::walk_archive(options, visitor, op.ui);
+  if (outcome == Outcome::Failed || outcome == Outcome::EndProgram) visitor.after_failure();
+  return outcome;
+}
 
 // Raspakovka2: the chosen entry, its level cut off; no journal, no abort.
 class ChosenVisitor final : public ExtractingVisitor {
@@ -342,13 +315,12 @@ Outcome Raspakovka(const ExtractRequest& request, Operation& op) {
       return Outcome::Failed;
     }
   }
-  WholeVisitor visitor(op, request.target_folder);
   WalkOptions options;
   options.first_volume = request.first_volume;
   options.not_first_message = msg::kNotFirstVolume;
   options.later_checksums = unpack::LaterChecksums::Verify;
   options.show_progress = true;
-  const Outcome outcome = unpack::walk_archive(options, visitor, op.ui);
+  const Outcome outcome = walk_whole(options, op, request.target_folder, request.threads);
   // A run that failed takes back the target folder it made, when nothing is left in it.
   if (outcome == Outcome::Failed || outcome == Outcome::EndProgram) {
     for (const auto& level : created) fs::remove_directory(level);
@@ -376,14 +348,13 @@ Outcome Raspakovka1(const std::string& first_volume, Ui& ui,
 }
 
 Outcome Raspakovka_exe(const std::string& exe_path, Operation& op) {
-  WholeVisitor visitor(op, std::string(format::folder_part(exe_path)));
   WalkOptions options;
   options.first_volume = exe_path;
   options.self_extracting = true;
   options.not_first_message = msg::kNotFirstVolumeSelfExtracting;
   options.later_checksums = unpack::LaterChecksums::Verify;
   options.show_progress = true;
-  return unpack::walk_archive(options, visitor, op.ui);
+  return walk_whole(options, op, std::string(format::folder_part(exe_path)), 0);
 }
 
 Outcome self_extract(const std::string& exe_path, Operation& op) {

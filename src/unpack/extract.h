@@ -33,6 +33,7 @@ struct ExtractRequest {
   // Create the target folder when it is missing (journalled); a run that then fails removes
   // the levels it made when they are left empty.
   bool create_target = false;
+  unsigned threads = 0;  // inflate workers; 0: the machine's cores
 };
 
 // Every entry of the archive below `target_folder`. Each created folder level and file is

@@ -31,42 +31,64 @@ class Inflater {
 
 }  // namespace
 
-std::uint64_t InflateFile(EntryData& data, std::uint64_t expected_size, ByteSink* out,
-                          const InflateHooks& hooks) {
+std::uint64_t inflate_entry(PackedSource& source, std::uint64_t expected_size, ByteSink* out,
+                            const InflateHooks& hooks, unsigned char* block,
+                            std::size_t block_size) {
   Inflater z;
-  std::array<unsigned char, format::kChunkSize> in{};
-  std::array<unsigned char, kInflateBlock> block{};
   std::uint64_t produced = 0;
   int ret = Z_OK;
   while (ret != Z_STREAM_END) {
     if (z->avail_in == 0) {
-      if (data.remaining() == 0) throw EntryDamaged{"сжатые данные обрываются раньше конца потока"};
+      if (source.remaining() == 0)
+        throw EntryDamaged{"сжатые данные обрываются раньше конца потока"};
       if (hooks.before_read) hooks.before_read();
-      z->next_in = in.data();
-      z->avail_in = static_cast<uInt>(data.read_chunk(in.data()));
+      const unsigned char* piece = nullptr;
+      z->avail_in = static_cast<uInt>(source.next(piece));
+      z->next_in = const_cast<unsigned char*>(piece);
     }
     do {
-      z->next_out = block.data();
-      z->avail_out = static_cast<uInt>(block.size());
+      z->next_out = block;
+      z->avail_out = static_cast<uInt>(block_size);
       ret = inflate(z.get(), Z_NO_FLUSH);
       if (ret == Z_NEED_DICT || ret == Z_DATA_ERROR || ret == Z_STREAM_ERROR)
         throw EntryDamaged{"ошибка распаковки сжатых данных"};
       if (ret == Z_MEM_ERROR) throw std::bad_alloc();
-      const std::size_t have = block.size() - z->avail_out;
+      const std::size_t have = block_size - z->avail_out;
       if (have > 0) {
         if (have > expected_size - produced)
           throw EntryDamaged{"распакованных данных больше, чем указано в записи"};
         produced += have;
-        if (out) out->write(block.data(), have);
+        if (out) out->write(block, have);
         if (hooks.after_block) hooks.after_block();
       }
     } while (z->avail_out == 0 && ret != Z_STREAM_END);
   }
-  if (z->avail_in != 0 || data.remaining() != 0)
+  if (z->avail_in != 0 || source.remaining() != 0)
     throw EntryDamaged{"поток сжатых данных кончается раньше записи"};
   if (produced != expected_size)
     throw EntryDamaged{"распакованных данных меньше, чем указано в записи"};
   return produced;
+}
+
+std::uint64_t InflateFile(EntryData& data, std::uint64_t expected_size, ByteSink* out,
+                          const InflateHooks& hooks) {
+  // The volume chain's data in chunks of at most 1024 bytes.
+  class ChainSource final : public PackedSource {
+   public:
+    explicit ChainSource(EntryData& data) : data_(data) {}
+    std::uint64_t remaining() const override { return data_.remaining(); }
+    std::size_t next(const unsigned char*& piece) override {
+      piece = in_.data();
+      return data_.read_chunk(in_.data());
+    }
+
+   private:
+    EntryData& data_;
+    std::array<unsigned char, format::kChunkSize> in_{};
+  };
+  ChainSource source(data);
+  std::array<unsigned char, kInflateBlock> block{};
+  return inflate_entry(source, expected_size, out, hooks, block.data(), block.size());
 }
 
 }  // namespace tarvik::unpack

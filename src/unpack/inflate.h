@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "platform/error.h"
 #include "platform/stream.h"
@@ -15,14 +16,32 @@ namespace tarvik::unpack {
 
 // This entry's data are damaged; the framing of the records around it still holds.
 struct EntryDamaged : Error {
-  explicit EntryDamaged(std::string why) : Error(why), reason(std::move(why)) {}
+  explicit EntryDamaged(std::string why, std::string stored_path = {})
+      : Error(why), reason(std::move(why)), entry(std::move(stored_path)) {}
   std::string reason;  // Russian words
+  std::string entry;   // the stored path when it is not the entry in hand (found later)
 };
 
 struct InflateHooks {
   std::function<void()> before_read;  // before each read of packed data (abort test)
   std::function<void()> after_block;  // after each block of inflated output
 };
+
+// Where an entry's packed data come from, piece by piece.
+class PackedSource {
+ public:
+  virtual ~PackedSource() = default;
+  // Packed bytes still due.
+  virtual std::uint64_t remaining() const = 0;
+  // The next piece (at least 1 byte while any is due); valid until the next call.
+  virtual std::size_t next(const unsigned char*& piece) = 0;
+};
+
+// Inflates exactly source.remaining() packed bytes holding one zlib stream into `out` (nothing
+// is written when null), in output blocks of `block` bytes, with the checks of InflateFile.
+std::uint64_t inflate_entry(PackedSource& source, std::uint64_t expected_size, ByteSink* out,
+                            const InflateHooks& hooks, unsigned char* block,
+                            std::size_t block_size);
 
 // Inflates the entry's packed data (exactly data.remaining() bytes holding one zlib stream)
 // into `out` (nothing is written when null) and returns the inflated size. The stream must

@@ -160,6 +160,14 @@ std::size_t EntryData::read_chunk(unsigned char* buffer) {
   return got;
 }
 
+std::size_t EntryData::read(unsigned char* buffer, std::size_t max) {
+  if (remaining_ == 0) return 0;
+  const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(max, remaining_));
+  const std::size_t got = chain_->read_data(buffer, want);
+  remaining_ -= got;
+  return got;
+}
+
 void EntryData::skip_rest() {
   chain_->skip_data(remaining_);
   remaining_ = 0;

@@ -125,6 +125,8 @@ class EntryData {
   // Reads the next chunk into `buffer` (room for at least 1024 bytes); 0 only when nothing
   // is due.
   std::size_t read_chunk(unsigned char* buffer);
+  // Reads at most `max` bytes (never past one volume's data); 0 only when nothing is due.
+  std::size_t read(unsigned char* buffer, std::size_t max);
   // Moves over what is still due.
   void skip_rest();
   VolumeChain& chain() { return *chain_; }

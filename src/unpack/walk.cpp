@@ -73,12 +73,19 @@ Outcome walk_archive(const WalkOptions& options, RecordVisitor& visitor, Ui& ui)
           visitor.folder(record);
         }
       } catch (const EntryDamaged& damage) {
-        ui.show_message(msg::damaged_entry(entry, damage.reason));
+        ui.show_message(msg::damaged_entry(damage.entry.empty() ? entry : damage.entry, damage.reason));
         failed = true;
         if (!visitor.go_on_after_damage()) return Outcome::Failed;
       }
       if (data) data->skip_rest();
       visitor.after_record(*chain);
+    }
+    entry.clear();
+    try {
+      visitor.end_of_records();
+    } catch (const EntryDamaged& damage) {
+      ui.show_message(msg::damaged_entry(damage.entry, damage.reason));
+      return Outcome::Failed;
     }
   } catch (const format::FormatError& error) {
     const std::string& volume = chain ? chain->volume_path() : options.first_volume;

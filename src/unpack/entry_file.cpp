@@ -1,0 +1,52 @@
+#include "unpack/entry_file.h"
+
+#include <optional>
+
+#include "format/names.h"
+#include "format/time_text.h"
+#include "ops/journal.h"
+#include "platform/file.h"
+#include "platform/fs.h"
+
+namespace tarvik::unpack {
+
+void put_in_place(WorkFile& temp, const std::string& target, const std::string& time_text,
+                  std::uint32_t attributes, RollbackJournal* journal) {
+  if (journal) journalled(target, [&] { journal->step_aside_from(target); });
+  if (File::is_live_journal(target))
+    throw WriteFailure{target, "это журнал отката другой работающей операции"};
+  std::optional<std::string> aside;
+  if (journal && fs::name_taken(target))
+    aside = journalled(target, [&] { return move_aside(*journal, target); });
+  const std::uint64_t mark = journal ? journal->mark() : 0;
+  if (journal) journalled(target, [&] { journal->add_file(target); });
+  try {
+    fs::rename_replace(temp.path(), target);
+  } catch (const OsError&) {
+    if (journal) journal->retract(mark);
+    if (aside) {
+      try {
+        fs::rename_replace(*aside, target);
+      } catch (const OsError&) {
+        // The original stays under its journalled aside name.
+      }
+    }
+    throw;
+  }
+  temp.release();
+
+  if (const auto time = format::parse_time_text(time_text)) {
+    try {
+      fs::set_last_write_time(target, *time);
+    } catch (const OsError&) {
+    }
+  }
+  attributes &= ~fs::kDirectory;
+  // Hidden and system together mark a journal: a file of a journal's name never gets both.
+  if (format::is_journal_file_name(format::file_name_part(target)) &&
+      (attributes & (fs::kHidden | fs::kSystem)) == (fs::kHidden | fs::kSystem))
+    attributes &= ~fs::kSystem;
+  fs::set_attributes(target, attributes);
+}
+
+}  // namespace tarvik::unpack

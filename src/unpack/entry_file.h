@@ -1,0 +1,46 @@
+// The file of one extracted entry: inflated into its work file beside the target (ops/journal.h
+// WorkFile), then put in place: an existing target is moved aside into the journal first, the
+// target is journalled before it appears, and it gets its stored date and attribute word.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+
+#include "platform/error.h"
+#include "unpack/walk.h"
+
+namespace tarvik {
+class RollbackJournal;
+class WorkFile;
+}  // namespace tarvik
+
+namespace tarvik::unpack {
+
+// A journal call whose failure is no OS error (a path without a form in the code page, a
+// path a journal entry cannot hold exactly, no free name for a copy) becomes a write failure
+// naming the file.
+template <class Call>
+auto journalled(const std::string& path, Call&& call) {
+  try {
+    return call();
+  } catch (const OsError&) {
+    throw;
+  } catch (const WriteFailure&) {
+    throw;
+  } catch (const std::exception& error) {
+    throw WriteFailure{path, error.what()};
+  }
+}
+
+// Puts the closed work file `temp` in place as `target`. A target that is this run's journal
+// makes the journal move out of its way; a target that is another running operation's journal
+// is refused. An existing target is moved aside into the journal (or simply replaced when there
+// is no journal); the target's record reaches the journal before the rename and is withdrawn
+// when the rename fails (the original then goes back). A date the system cannot take keeps the
+// current time; a file of a journal's name never gets hidden and system together.
+// throws OsError, WriteFailure.
+void put_in_place(WorkFile& temp, const std::string& target, const std::string& time_text,
+                  std::uint32_t attributes, RollbackJournal* journal);
+
+}  // namespace tarvik::unpack

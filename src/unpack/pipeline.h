@@ -1,0 +1,92 @@
+// Extraction of a whole archive on several threads. The walk (the calling thread) reads the
+// records and the packed data of each file entry; inflate workers turn each entry's data into
+// its work file beside the target, several entries at once; the calling thread puts the
+// finished files in place strictly in the order of the entries, so the journal, the rollback
+// and what stays after a failure are those of an extraction one entry after the other.
+//
+//   walk thread:  fields → work file created → packed data queued ─┐
+//   workers:                            inflate into the work file ←─┘ → ready
+//   walk thread:  ready entries, in order: moved into place, journalled, date and attributes
+//
+// Memory is bounded: packed data wait in pieces of at most kPackedPiece bytes, at most
+// kQueuedPacked bytes in all (the walk waits when the workers are behind), and at most
+// kEntriesInHand entries are in hand at once. A folder is created only when every entry before
+// it has been put in place. Work files are made, journalled and dropped on the walk's thread
+// only; workers just write into them.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "unpack/entry_file.h"
+#include "unpack/walk.h"
+
+namespace tarvik {
+class RollbackJournal;
+class Ui;
+}  // namespace tarvik
+
+namespace tarvik::unpack {
+
+inline constexpr std::size_t kPackedPiece = 64 * 1024;
+inline constexpr std::size_t kQueuedPacked = 8 * 1024 * 1024;
+inline constexpr std::size_t kEntriesInHand = 64;
+inline constexpr std::size_t kInflatedBlock = 128 * 1024;
+
+class ExtractionPipeline {
+ public:
+  // `threads` inflate workers (0: the machine's cores). `poll` is called on the walk's thread
+  // between reads and while waiting (about every 20 ms); it throws to stop (AbortRequested).
+  ExtractionPipeline(unsigned threads, RollbackJournal* journal, std::function<void()> poll);
+  // Stops the workers; the work files of entries not put in place are deleted.
+  ~ExtractionPipeline();
+  ExtractionPipeline(const ExtractionPipeline&) = delete;
+  ExtractionPipeline& operator=(const ExtractionPipeline&) = delete;
+
+  // Takes one file entry whose target is `target` (its folder exists): creates its work
+  // file, reads all its packed data from `data` and hands them to the workers. Puts earlier
+  // entries in place as they become ready. throws what reading the volume chain, putting an
+  // entry in place and `poll` throw; EntryDamaged names the damaged entry.
+  void add(const Record& record, EntryData& data, const std::string& target);
+  // Puts every entry in hand in place, waiting for the workers. throws as add().
+  void drain();
+  // After the walk ended with a failure of its own (a missing volume, a damaged record): the
+  // entries whose data had all been read are finished and put in place as they would have been
+  // one after the other; a failure among them is shown through `ui`. Nothing happens when
+  // putting an entry in place had already failed.
+  void finish_after_failure(Ui& ui);
+
+ private:
+  struct Entry;
+  class QueueSource;
+  struct Cancelled {};
+
+  void work();
+  void place_ready();
+  void place_front();  // waits for the oldest entry, then puts it in place
+  void wait(std::unique_lock<std::mutex>& lock);
+
+  RollbackJournal* journal_;
+  std::function<void()> poll_;
+  std::deque<std::shared_ptr<Entry>> in_hand_;  // walk thread only; in archive order
+  bool broken_ = false;                         // putting an entry in place failed
+
+  std::mutex mutex_;
+  std::condition_variable to_workers_;
+  std::condition_variable to_walk_;
+  std::deque<std::shared_ptr<Entry>> waiting_;  // not yet taken by a worker
+  std::size_t queued_ = 0;                      // packed bytes waiting in pieces
+  std::atomic<bool> cancel_{false};
+  std::vector<std::thread> workers_;
+};
+
+}  // namespace tarvik::unpack
