@@ -66,6 +66,8 @@ done
   echo "bench: no program $TARVIK (build it: cmake --build --preset linux --target tarvik)" >&2
   exit 1
 }
+# Workers of tarvik pack and unpack (-j); the machine's cores unless BENCH_THREADS says.
+THREADS=${BENCH_THREADS:-$(nproc)}
 TV=$BENCH_TMP/tarvik
 cp "$TARVIK" "$TV"
 # The key of archives cached for this very program.

@@ -5,7 +5,10 @@
 #   (b) one large file: 512 MiB of mixed data, a quarter pseudo-random and three quarters C
 #       text, in 1 MiB pieces (64 MiB with QUICK=1).
 # Wall time (median of $REPS runs, the programs taking turns), MB/s of input, CPU time, peak
-# resident memory and archive size of each, and the ratios tarvik/zip. Everything on a tmpfs.
+# resident memory and archive size of each, and the ratios tarvik/zip; tarvik runs with
+# -j $THREADS (the machine's cores unless BENCH_THREADS says), zip on one core. The large file is
+# also packed by pigz (parallel gzip, -6, as many threads) when it is installed: the same
+# zlib work spread over the same cores. Everything on a tmpfs.
 # The archives are left in the cache for unpack.sh.
 # shellcheck source=bench/common.bash
 source "$(dirname "${BASH_SOURCE[0]}")/common.bash"
@@ -23,6 +26,7 @@ big_bytes=$(size_of "$work/file/big.bin")
 note "folder: $(mib "$inc_bytes") MiB in $(tree_files "$work/folder/inc") files ($inc)"
 note "file:   $(mib "$big_bytes") MiB, mixed (1/4 pseudo-random, 3/4 text)"
 explain_runs tarvik zip
+note "threads: tarvik -j $THREADS, zip 1, pigz -p $THREADS; $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
 
 archives=$(dirname "$(cached_archive x)")
@@ -33,7 +37,7 @@ summary=()
 pack_case() {
   local label=$1 dir=$2 item=$3 bytes=$4 key=$5
   cd "$dir" || exit 1
-  compare "rm -f a.kzv" "$(printf '%q ' "$TV" pack -n a "$item")" \
+  compare "rm -f a.kzv" "$(printf '%q ' "$TV" pack -j "$THREADS" -n a "$item")" \
     "rm -f a.zip" "$(printf '%q ' zip -6 -r -q a.zip "$item")"
   local tv_size zip_size
   tv_size=$(size_of a.kzv)
@@ -46,6 +50,21 @@ pack_case() {
     "$label:" "$(ratio "$A_WALL" "$B_WALL")" "$A_WALL" "$B_WALL" "$(ratio "$A_CPU" "$B_CPU")" \
     "$(ratio "$A_RSS" "$B_RSS")" "$(calc "$A_RSS / 1024")" "$(calc "$B_RSS / 1024")" \
     "$(ratio "$tv_size" "$zip_size")")")
+  if [ "$label" = "file (mixed)" ] && command -v pigz >/dev/null; then
+    local tv_wall=$A_WALL tv_cpu=$A_CPU tv_rss=$A_RSS
+    compare "rm -f a.kzv" "$(printf '%q ' "$TV" pack -j "$THREADS" -n a "$item")" \
+      "rm -f $item.gz" "$(printf '%q ' pigz -6 -k -p "$THREADS" "$item")"
+    local gz_size
+    gz_size=$(size_of "$item.gz")
+    table_row "" "pigz -6" "$bytes" "$B_WALL" "$B_CPU" "$B_RSS" "$gz_size"
+    table_ratio "tarvik/pigz" "$A_WALL" "$B_WALL" "$A_CPU" "$B_CPU" "$A_RSS" "$B_RSS" \
+      "$(size_of a.kzv)" "$gz_size"
+    summary+=("$(printf '%-17s wall x%s (%.2f s vs %.2f s), CPU x%s against pigz -6 -p %s' \
+      "$label:" "$(ratio "$A_WALL" "$B_WALL")" "$A_WALL" "$B_WALL" "$(ratio "$A_CPU" "$B_CPU")" \
+      "$THREADS")")
+    rm -f "$item.gz"
+    A_WALL=$tv_wall A_CPU=$tv_cpu A_RSS=$tv_rss
+  fi
   mv a.kzv "$archives/$key.kzv"
   mv a.zip "$archives/$key.zip"
   cd - >/dev/null || exit 1

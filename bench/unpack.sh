@@ -3,7 +3,7 @@
 # inputs of pack.sh (the /usr/include copy and the large mixed file), each packed by its own
 # program (pack.sh leaves the archives in the cache; they are made here otherwise). Wall time
 # (median of $REPS runs, the programs taking turns), MB/s of unpacked data, CPU time and peak
-# resident memory, and the ratios tarvik/unzip. Both results are compared with the originals
+# resident memory, and the ratios tarvik/unzip; tarvik runs with -j $THREADS, unzip on one core. Both results are compared with the originals
 # (untimed). Everything on a tmpfs.
 # shellcheck source=bench/common.bash
 source "$(dirname "${BASH_SOURCE[0]}")/common.bash"
@@ -24,6 +24,7 @@ ensure_archives "inc-q$QUICK" "$work/folder" inc
 ensure_archives "big-q$QUICK" "$work/file" big.bin
 archives=$(dirname "$(cached_archive x)")
 explain_runs tarvik unzip
+note "threads: tarvik -j $THREADS, unzip 1; $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
 
 summary=()
@@ -34,7 +35,7 @@ unpack_case() {
   kzv=$archives/$key.kzv
   zipf=$archives/$key.zip
   cd "$work" || exit 1
-  compare "rm -rf out-tv" "$(printf '%q ' "$TV" unpack "$kzv" -C out-tv)" \
+  compare "rm -rf out-tv" "$(printf '%q ' "$TV" unpack -j "$THREADS" "$kzv" -C out-tv)" \
     "rm -rf out-zip" "$(printf '%q ' unzip -q "$zipf" -d out-zip)"
   table_row "$label" "tarvik unpack" "$bytes" "$A_WALL" "$A_CPU" "$A_RSS" "$(size_of "$kzv")"
   table_row "" "unzip" "$bytes" "$B_WALL" "$B_CPU" "$B_RSS" "$(size_of "$zipf")"

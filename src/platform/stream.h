@@ -33,6 +33,29 @@ class ByteSink {
 std::optional<std::string> read_from_end(ByteSource& source, std::uint64_t from_end,
                                          std::size_t n);
 
+// Reads another source through a buffer: a read that starts outside the buffer fills it with
+// one read of the underlying source from there on (reads at least as long as the buffer go
+// straight through), so small reads close together, such as the fields of one record, cost one
+// read of the source. Seeking only moves the position. The underlying source must not be read
+// or moved by others in between (reset() after it was).
+class ReadAhead final : public ByteSource {
+ public:
+  explicit ReadAhead(ByteSource& source, std::size_t capacity = 16 * 1024);
+  // The buffer is dropped; the position becomes the source's.
+  void reset();
+  std::size_t read(void* buffer, std::size_t n) override;
+  void seek(std::uint64_t offset) override { pos_ = offset; }
+  std::uint64_t tell() const override { return pos_; }
+  std::uint64_t size() const override { return source_->size(); }
+
+ private:
+  ByteSource* source_;
+  std::string buffer_;
+  std::uint64_t start_ = 0;  // offset of buffer_[0]
+  std::size_t have_ = 0;     // valid bytes in buffer_
+  std::uint64_t pos_ = 0;
+};
+
 // A source over bytes held in memory (tests, small fixtures).
 class MemorySource final : public ByteSource {
  public:

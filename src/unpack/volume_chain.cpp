@@ -16,7 +16,7 @@ namespace tarvik::unpack {
 namespace {
 
 // Reads exactly `n` bytes at `offset`; a file that ends first is damaged.
-std::string read_at(File& file, std::uint64_t offset, std::size_t n) {
+std::string read_at(ByteSource& file, std::uint64_t offset, std::size_t n) {
   std::string bytes(n, '\0');
   file.seek(offset);
   if (file.read(bytes.data(), n) != n) throw format::FormatError("том обрывается");
@@ -30,40 +30,41 @@ VolumeChain::VolumeChain(std::string first_volume, Options options)
       reading_path_(first_volume_),
       options_(std::move(options)) {
   file_ = File(first_volume_, File::Mode::Read);
+  in_.reset();
   const std::uint64_t size = file_.size();
   const std::uint64_t tail = format::tail_length(true, options_.self_extracting);
   if (options_.self_extracting) {
     if (size < tail) throw VolumeDamaged{reading_path_, "файл короче хвоста тома"};
     auto stub = format::parse_decimal(format::field_text(
-        read_at(file_, size - format::kStubSizeFromEnd, format::kStubSizeWidth)));
+        read_at(in_, size - format::kStubSizeFromEnd, format::kStubSizeWidth)));
     if (!stub || *stub > size - tail)
       throw VolumeDamaged{reading_path_, "размер заготовки в хвосте тома неверен"};
     start_ = *stub;
   }
   data_end_ = size >= tail ? size - tail : 0;
-  file_.seek(start_);
+  in_.seek(start_);
   show_progress();
 }
 
 std::string VolumeChain::read_version() {
   const std::uint64_t size = file_.size();
   const std::uint64_t n = std::min<std::uint64_t>(format::kVersionWidth, size - start_);
-  std::string raw = read_at(file_, start_, static_cast<std::size_t>(n));
+  std::string raw = read_at(in_, start_, static_cast<std::size_t>(n));
   return format::field_text(raw);
 }
 
 void VolumeChain::check_first_tail() {
   require_tail(format::tail_length(true, options_.self_extracting));
-  file_.seek(start_);
+  in_.seek(start_);
 }
 
 void VolumeChain::require_tail(std::uint64_t tail_length) {
   const std::uint64_t size = file_.size();
   if (size < tail_length + start_) throw VolumeDamaged{reading_path_, "том короче своего хвоста"};
-  if (read_at(file_, size - tail_length, format::kTagWidth)[0] != format::kEndTag)
+  if (read_at(in_, size - tail_length, format::kTagWidth)[0] != format::kEndTag)
     throw VolumeDamaged{reading_path_, "нет метки конца записей перед хвостом тома"};
   const std::string terminator =
-      read_at(file_, size - format::kTerminatorFromEnd, format::kTerminatorWidth);
+      read_at(in_, size - format::kTerminatorFromEnd, format::kTerminatorWidth);
   if (terminator == format::kContinuedTerminator) {
     continued_ = true;
   } else if (terminator == format::kLastTerminator) {
@@ -85,7 +86,7 @@ void VolumeChain::show_progress() {
   ui.set_caption(std::string(msg::kUnpackingCaption) +
                  std::string(format::file_name_part(file_.path())));
   ui.set_progress_max(file_.size());
-  ui.set_progress(file_.tell());
+  ui.set_progress(in_.tell());
 }
 
 void VolumeChain::open_volume(const std::string& path) {
@@ -93,6 +94,7 @@ void VolumeChain::open_volume(const std::string& path) {
   reading_path_ = path;
   File next(path, File::Mode::Read);
   file_ = std::move(next);
+  in_.reset();
   start_ = format::kTagWidth;
   verified_ = false;
   if (options_.later_checksums == LaterChecksums::Verify ||
@@ -108,9 +110,9 @@ void VolumeChain::open_volume(const std::string& path) {
     verified_ = true;
   }
   require_tail(format::kLaterTailBytes);
-  if (read_at(file_, 0, format::kTagWidth)[0] != format::kContinuationMarker)
+  if (read_at(in_, 0, format::kTagWidth)[0] != format::kContinuationMarker)
     throw VolumeDamaged{reading_path_, "том не начинается с метки продолжения"};
-  file_.seek(start_);
+  in_.seek(start_);
   show_progress();
 }
 
@@ -131,11 +133,11 @@ std::size_t VolumeChain::read_data(void* buffer, std::size_t max) {
     const std::uint64_t at = position();
     if (!checksum_ok()) throw VolumeChecksumBad{file_.path()};
     verified_ = true;
-    file_.seek(at);
+    in_.seek(at);
   }
   const std::uint64_t left = data_end_ - position();
   const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(max, left));
-  if (file_.read(buffer, n) != n) throw format::FormatError("том обрывается");
+  if (in_.read(buffer, n) != n) throw format::FormatError("том обрывается");
   return n;
 }
 
@@ -146,7 +148,7 @@ void VolumeChain::skip_data(std::uint64_t count) {
       next_volume();
     }
     const std::uint64_t step = std::min(count, data_end_ - position());
-    file_.seek(position() + step);
+    in_.seek(position() + step);
     count -= step;
   }
 }

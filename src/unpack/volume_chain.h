@@ -67,6 +67,8 @@ class VolumeChain {
   // Opens volume 001 and finds its archive start (offset S of a self-extracting file). throws
   // OsError, VolumeDamaged (a stub size that is not a number or points past the tail).
   VolumeChain(std::string first_volume, Options options);
+  VolumeChain(const VolumeChain&) = delete;  // reads through a buffer over its own file
+  VolumeChain& operator=(const VolumeChain&) = delete;
 
   // The version text of the header (10 bytes at the archive start, bounded by the file: read
   // before anything else is believed). Leaves the position after it.
@@ -76,10 +78,10 @@ class VolumeChain {
   void check_first_tail();
 
   // Fields of the current volume's data region, from the current position.
-  format::FieldReader fields() { return format::FieldReader(file_, data_end_); }
-  std::uint64_t position() const { return file_.tell(); }
+  format::FieldReader fields() { return format::FieldReader(in_, data_end_); }
+  std::uint64_t position() const { return in_.tell(); }
   std::uint64_t data_end() const { return data_end_; }
-  bool at_data_end() const { return file_.tell() >= data_end_; }
+  bool at_data_end() const { return in_.tell() >= data_end_; }
   bool continued() const { return continued_; }
   int volume_number() const { return number_; }
   const std::string& volume_path() const { return file_.path(); }
@@ -108,6 +110,7 @@ class VolumeChain {
   std::string reading_path_;
   Options options_;
   File file_;
+  ReadAhead in_{file_};  // every read of file_ goes through it: one read per small record
   int number_ = 1;
   std::uint64_t start_ = 0;     // archive start in volume 001 (S), 1 in later volumes
   std::uint64_t data_end_ = 0;  // size - tail length
