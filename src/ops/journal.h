@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -79,11 +80,13 @@ std::vector<std::string> journal_folders(const std::string& program_folder);
 void recover_abandoned_journals(const std::vector<std::string>& folders, Ui& ui);
 
 // A file of the operation's own beside `stem`: "<stem><suffix>", or "<stem>~N<suffix>" when
-// that name is taken; created new (never through a link), journalled first when there is a
+// that name is taken (something of that name exists, or `taken` says so: a name the operation
+// is still to write); created new (never through a link), journalled first when there is a
 // journal. Deleted when it goes, unless released (it became the target).
 class WorkFile {
  public:
-  WorkFile(RollbackJournal* journal, const std::string& stem, std::string_view suffix);
+  WorkFile(RollbackJournal* journal, const std::string& stem, std::string_view suffix,
+           const std::function<bool(const std::string&)>& taken = {});
   ~WorkFile();
   WorkFile(const WorkFile&) = delete;
   WorkFile& operator=(const WorkFile&) = delete;

@@ -15,7 +15,37 @@
 namespace tarvik::unpack {
 
 namespace {
+
 constexpr auto kPollEvery = std::chrono::milliseconds(20);
+
+// A path with the letters of the archive's code page in lower case (Latin and Cyrillic), so that
+// names Windows takes for the same file compare equal.
+std::string folded(std::string_view path) {
+  std::string out;
+  out.reserve(path.size());
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const auto c = static_cast<unsigned char>(path[i]);
+    if (c >= 'A' && c <= 'Z') {
+      out += static_cast<char>(c - 'A' + 'a');
+    } else if ((c & 0xE0) == 0xC0 && i + 1 < path.size()) {
+      char32_t cp = ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(path[i + 1]) & 0x3Fu);
+      if (cp >= 0x410 && cp <= 0x42F) {
+        cp += 0x20;  // А..Я
+      } else if (cp >= 0x400 && cp <= 0x40F) {
+        cp += 0x50;  // Ѐ..Џ: Ё, Є, І, Ї, Ў ...
+      } else if (cp == 0x490) {
+        cp = 0x491;  // Ґ
+      }
+      out += static_cast<char>(0xC0 | (cp >> 6));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+      ++i;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 struct ExtractionPipeline::Entry {
@@ -144,9 +174,12 @@ void ExtractionPipeline::add(const Record& record, EntryData& data, const std::s
   entry->size = record.file.size;
   entry->packed_size = data.remaining();
   journalled(target, [&] {
-    entry->temp = std::make_unique<WorkFile>(journal_, target, format::kTempSuffix);
+    entry->temp = std::make_unique<WorkFile>(
+        journal_, target, format::kTempSuffix,
+        [this](const std::string& name) { return targets_in_hand_.contains(folded(name)); });
   });
   in_hand_.push_back(entry);
+  targets_in_hand_.insert(folded(target));
   {
     std::lock_guard lock(mutex_);
     waiting_.push_back(entry);
@@ -181,6 +214,7 @@ void ExtractionPipeline::place_front() {
     while (!entry->ready) wait(lock);
   }
   in_hand_.pop_front();  // whatever happens next, the entry is through
+  targets_in_hand_.erase(targets_in_hand_.find(folded(entry->target)));
   try {
     if (entry->error) {
       try {

@@ -11,8 +11,9 @@
 // Memory is bounded: packed data wait in pieces of at most kPackedPiece bytes, at most
 // kQueuedPacked bytes in all (the walk waits when the workers are behind), and at most
 // kEntriesInHand entries are in hand at once. A folder is created only when every entry before
-// it has been put in place. Work files are made, journalled and dropped on the walk's thread
-// only; workers just write into them.
+// it has been put in place; a work file never takes the name of a target still to come. Work
+// files are made, journalled and dropped on the walk's thread only; workers just write into
+// them.
 #pragma once
 
 #include <atomic>
@@ -25,6 +26,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 #include "unpack/entry_file.h"
@@ -78,6 +80,9 @@ class ExtractionPipeline {
   RollbackJournal* journal_;
   std::function<void()> poll_;
   std::deque<std::shared_ptr<Entry>> in_hand_;  // walk thread only; in archive order
+  // Targets of the entries in hand, case folded: no work file may take such a name, or
+  // putting that entry in place would replace a file still being written.
+  std::unordered_multiset<std::string> targets_in_hand_;
   bool broken_ = false;                         // putting an entry in place failed
 
   std::mutex mutex_;
