@@ -155,11 +155,19 @@ void ExtractionPipeline::work() {
 }
 
 void ExtractionPipeline::wait(std::unique_lock<std::mutex>& lock) {
-  if (to_walk_.wait_for(lock, kPollEvery) == std::cv_status::timeout) {
+  // Workers wake the walk often (each piece they take): the poll goes by the clock, not by
+  // the wake-ups, so an Abort is seen while the walk waits however busy they are.
+  to_walk_.wait_for(lock, kPollEvery);
+  if (std::chrono::steady_clock::now() - last_poll_ >= kPollEvery) {
     lock.unlock();
-    poll_();
+    poll();
     lock.lock();
   }
+}
+
+void ExtractionPipeline::poll() {
+  last_poll_ = std::chrono::steady_clock::now();
+  poll_();
 }
 
 void ExtractionPipeline::add(const Record& record, EntryData& data, const std::string& target) {
@@ -187,7 +195,7 @@ void ExtractionPipeline::add(const Record& record, EntryData& data, const std::s
   to_workers_.notify_all();
 
   while (data.remaining() > 0) {
-    poll_();
+    poll();
     std::vector<unsigned char> piece(
         static_cast<std::size_t>(std::min<std::uint64_t>(kPackedPiece, data.remaining())));
     piece.resize(data.read(piece.data(), piece.size()));
@@ -208,6 +216,7 @@ void ExtractionPipeline::add(const Record& record, EntryData& data, const std::s
 }
 
 void ExtractionPipeline::place_front() {
+  poll();  // as between the entries of an extraction one after the other
   std::shared_ptr<Entry> entry = in_hand_.front();
   {
     std::unique_lock lock(mutex_);

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -76,9 +77,11 @@ class ExtractionPipeline {
   void place_ready();
   void place_front();  // waits for the oldest entry, then puts it in place
   void wait(std::unique_lock<std::mutex>& lock);
+  void poll();
 
   RollbackJournal* journal_;
   std::function<void()> poll_;
+  std::chrono::steady_clock::time_point last_poll_;  // walk thread only
   std::deque<std::shared_ptr<Entry>> in_hand_;  // walk thread only; in archive order
   // Targets of the entries in hand, case folded: no work file may take such a name, or
   // putting that entry in place would replace a file still being written.
