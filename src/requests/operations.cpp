@@ -64,10 +64,9 @@ Outcome unpack(const UnpackJob& job, ProgressDialog& dialog, Ui& ui) {
       {job.code, job.program_folder, std::string(format::file_name_part(job.archive))},
       size_or_zero(job.archive), [&](Operation& op) {
         // Any folder: made level by level by the run, which takes it back when it fails.
-        if (job.target == Target::AnyFolder)
-          return Raspakovka({job.archive, job.target_folder, /*create_target=*/true, job.threads}, op);
-        if (!make_target(job, op)) return Outcome::Failed;
-        return Raspakovka({job.archive, job.target_folder, /*create_target=*/false, job.threads}, op);
+        const bool any = job.target == Target::AnyFolder;
+        if (!any && !make_target(job, op)) return Outcome::Failed;
+        return Raspakovka({job.archive, job.target_folder, /*create_target=*/any, job.threads}, op);
       });
 }
 

@@ -73,7 +73,8 @@ Outcome walk_archive(const WalkOptions& options, RecordVisitor& visitor, Ui& ui)
           visitor.folder(record);
         }
       } catch (const EntryDamaged& damage) {
-        ui.show_message(msg::damaged_entry(damage.entry.empty() ? entry : damage.entry, damage.reason));
+        ui.show_message(
+            msg::damaged_entry(damage.entry.empty() ? entry : damage.entry, damage.reason));
         failed = true;
         if (!visitor.go_on_after_damage()) return Outcome::Failed;
       }
