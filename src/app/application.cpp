@@ -31,6 +31,9 @@ Application::Application(AppOptions options)
   about_ = std::make_unique<TAbout>(main_->hwnd());
   help_ = std::make_unique<TFmHelp>(main_->hwnd());
   window_prompts_.set_owner(main_->hwnd());
+  main_->attach({bar_.get(), &prompts_, about_.get(), help_.get(),
+                 options_.registry ? options_.registry : &registry::system_registry(),
+                 options_.own_executable, options_.program_folder});
 }
 
 Application::~Application() = default;
@@ -44,6 +47,8 @@ requests::StartResult Application::start(const std::vector<std::string>& args) {
 void Application::run_loop() {
   MSG msg;
   while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    // Tab and the arrow keys move between the main window's controls.
+    if (main_->hwnd() && ::IsDialogMessageW(main_->hwnd(), &msg)) continue;
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
   }

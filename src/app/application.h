@@ -10,6 +10,7 @@
 
 #include "app/bar.h"
 #include "app/dialogs.h"
+#include "app/info_dialogs.h"
 #include "app/main_window.h"
 #include "app/prompts.h"
 #include "requests/dispatch.h"
@@ -21,6 +22,7 @@ struct AppOptions {
   std::string program_folder;  // the journal's folder
   Ui* prompts = nullptr;       // message boxes and the input box; none: the real ones
   std::function<void()> register_program;  // the start-up registration; none in tests
+  registry::Registry* registry = nullptr;  // of the menu's commands; none: the system's
 };
 
 // Exit status of the program: 0 done (or the main window closed by the user), 1 failed,

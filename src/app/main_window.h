@@ -1,25 +1,53 @@
-// TMain, the main window "Архиватор Tarvik": the folder box ShellComboBox1 (drives and the
-// current path), the file list ShellListView1 (the folder's entries, folders first, with
-// multi-selection), and the archive name field Edit1. Closing it ends the program. The
-// commands of its buttons and options come with the main window's own work; the start-up
-// dispatch fills it through the MainWindow seam.
+// TMain, the main window "Архиватор Tarvik" (client area 807 x 504 at 96 dots per inch, fixed
+// border, minimise box only, centred): on the left "Назад", the folder box ShellComboBox1 and
+// the file list ShellListView1 with the buttons "Упаковать", "Распаковать", "Обзор архива",
+// "Обновить", "Выход" under it; on the right the group "Опции упаковки" with the archive name
+// Edit1, "Самораскрывающийся", the password MaskEdit1 and "Многотомный" with the volume size
+// MaskEdit2; the status bar; the menu "Настройки" (the Explorer menu and the registration),
+// "Помощь", "О программе", "Выход". Closing it ends the program.
+//
+// The commands check the selection and start their operation under the progress dialog
+// (requests/operations.h); the options keep what the user typed between operations; the file
+// list is re-read after Pack and Unpack. The start-up dispatch fills the same controls through
+// the MainWindow seam. Messages and questions go through the Ui given to attach().
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/dialogs.h"
+#include "app/resource.h"
+#include "app/shell_view.h"
 #include "app/window.h"
-#include "platform/fs.h"
+#include "platform/registry.h"
+#include "platform/ui.h"
 #include "requests/dispatch.h"
 
 namespace tarvik::app {
+
+class TBar;
+class TAbout;
+class TFmHelp;
+
+// What the commands work with besides the window itself.
+struct MainParts {
+  TBar* bar = nullptr;          // the progress dialog every operation runs under
+  Ui* ui = nullptr;             // message boxes and the input box
+  TAbout* about = nullptr;
+  TFmHelp* help = nullptr;
+  registry::Registry* registry = nullptr;  // the menu's registry commands
+  std::string own_executable;   // the running program
+  std::string program_folder;   // the journal's folder, where Tarvik.sfx lies
+};
 
 class TMain final : public Window, public requests::MainWindow {
  public:
   TMain();
   // The browser Obzor shows archives in; set once, after both windows exist.
   void set_browser(TViewArhiv& view) { view_ = &view; }
+  // The other windows and services; set once, after they exist.
+  void attach(const MainParts& parts) { parts_ = parts; }
 
   // requests::MainWindow
   void show() override;
@@ -31,26 +59,62 @@ class TMain final : public Window, public requests::MainWindow {
   PackOptions pack_options() override;
   void browse(const std::string& archive) override;
 
+  // The shown folder: a Windows path, or "" for My Computer.
   const std::string& folder() const { return folder_; }
-  HWND combo() const { return combo_; }
-  HWND list() const { return list_; }
-  HWND edit1() const { return edit1_; }
+  // Shows My Computer (the drives) in the file list.
+  void open_my_computer();
+  // Re-reads the shown folder, keeping the selected names selected.
+  void refresh();
+
+  HWND combo() const { return box_.hwnd(); }
+  HWND list() const { return list_.hwnd(); }
+  HWND edit1() const { return control(IDC_EDIT1); }
+  HWND control(int id) const { return ::GetDlgItem(hwnd(), id); }
+  const std::vector<ShellEntry>& entries() const { return list_.entries(); }
 
  protected:
   LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam) override;
 
  private:
   void FormCreate();
-  void FormResize();
+  void command(int id, int code);
+  LRESULT notify(const NMHDR& header);
+  void BitBtn5Click();  // Pack
+  void BitBtn1Click();  // Unpack
+  void BitBtn4Click();  // Browse archive
+  void BitBtn3Click();  // Refresh
+  void BitBtn6Click();  // Exit
+  void BitBtn2Click();  // Back
+  void CheckBox2Click();
   void ShellComboBox1Change();
+  void ShellListView1Click();
   void ShellListView1DblClick(int index);
-  void fill_drives();
+  bool ShellListView1Edited(int index, const wchar_t* new_name);
+  void N1Click();  // About
+  void N7Click();  // Help
+  void N5Click();  // install the Explorer menu
+  void N6Click();  // clear the Explorer menu
+  void N8Click();  // clear the registration
+  void N2Click();  // Exit
+  // Opens `folder` ("" My Computer); a folder that cannot be read is named in a message and
+  // the list stays as it was. false then.
+  bool go_to(const std::string& folder);
+  // The first selected entry when it is a file (an archive to unpack or browse); otherwise
+  // "Не выбран архив для распаковки!" has been shown.
+  std::optional<std::size_t> chosen_archive();
+  void show_message(std::string_view text);
+  HWND create_control(const wchar_t* type, int id, UINT caption, DWORD style, int x, int y, int w,
+                      int h, DWORD ex_style = 0);
 
-  HWND combo_ = nullptr, list_ = nullptr, edit1_ = nullptr, edit1_label_ = nullptr;
   HFONT font_ = nullptr;
+  HIMAGELIST glyphs_ = nullptr;
+  int dpi_ = 96;
+  FolderBox box_;
+  FileList list_;
   TViewArhiv* view_ = nullptr;
+  MainParts parts_;
   std::string folder_;
-  std::vector<fs::DirEntry> entries_;  // in list order
+  std::string volume_file_name_;  // VolumeFileName: the archive an earlier command handled
 };
 
 }  // namespace tarvik::app

@@ -96,6 +96,46 @@ void Dialog::create(int template_id, HWND owner) {
 
 INT_PTR Dialog::handle(UINT, WPARAM, LPARAM) { return FALSE; }
 
+void Dialog::show_modal(HWND owner) {
+  if (in_modal_) return;
+  if (::IsIconic(hwnd_)) ::ShowWindow(hwnd_, SW_RESTORE);
+  const bool disable = owner && ::IsWindowEnabled(owner);
+  if (disable) ::EnableWindow(owner, FALSE);
+  in_modal_ = true;
+  modal_done_ = false;
+  ::ShowWindow(hwnd_, SW_SHOW);
+  ::SetForegroundWindow(hwnd_);
+  bool quit = false;
+  WPARAM quit_code = 0;
+  MSG msg;
+  while (!modal_done_ && ::IsWindow(hwnd_)) {
+    const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+    if (got == -1) break;
+    if (got == 0) {
+      quit = true;
+      quit_code = msg.wParam;
+      break;
+    }
+    if (!::IsDialogMessageW(hwnd_, &msg)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+  }
+  in_modal_ = false;
+  // The owner first, so that it, not another program, becomes active when the dialog hides.
+  if (disable) ::EnableWindow(owner, TRUE);
+  if (hwnd_) ::ShowWindow(hwnd_, SW_HIDE);
+  if (owner && ::IsWindowVisible(owner)) ::SetActiveWindow(owner);
+  if (quit) ::PostQuitMessage(static_cast<int>(quit_code));
+}
+
+void Dialog::end_modal() {
+  if (in_modal_)
+    modal_done_ = true;
+  else
+    ::ShowWindow(hwnd_, SW_HIDE);
+}
+
 INT_PTR CALLBACK Dialog::procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   Dialog* self;
   if (message == WM_INITDIALOG) {

@@ -46,15 +46,24 @@ class Dialog {
   virtual ~Dialog();
   HWND hwnd() const { return hwnd_; }
   HWND item(int id) const { return ::GetDlgItem(hwnd_, id); }
+  // Shows the dialog modally over `owner` (restored first if it was minimised) and returns when
+  // end_modal() was called; the owner takes no input meanwhile. A WM_QUIT that arrives then is
+  // posted again for the outer loop.
+  void show_modal(HWND owner);
+  bool shown_modally() const { return in_modal_; }
 
  protected:
   void create(int template_id, HWND owner);
+  // Ends show_modal() (or hides the dialog when it was shown otherwise).
+  void end_modal();
   // Returns TRUE when the message was handled (the dialog procedure's contract).
   virtual INT_PTR handle(UINT message, WPARAM wparam, LPARAM lparam);
 
  private:
   static INT_PTR CALLBACK procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   HWND hwnd_ = nullptr;
+  bool in_modal_ = false;
+  bool modal_done_ = false;
 };
 
 }  // namespace tarvik::app
