@@ -18,6 +18,8 @@ HFONT derived_font(HWND dialog, void (*change)(LOGFONTW&)) {
   return ::CreateFontIndirectW(&font);
 }
 
+constexpr COLORREF kLinkColour = RGB(0, 84, 192);
+
 }  // namespace
 
 // ---- TAbout ----
@@ -66,7 +68,7 @@ INT_PTR TAbout::handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_CTLCOLORSTATIC:
       if (reinterpret_cast<HWND>(lparam) == item(IDC_LABEL7)) {
         HDC dc = reinterpret_cast<HDC>(wparam);
-        ::SetTextColor(dc, ::GetSysColor(COLOR_HOTLIGHT));
+        ::SetTextColor(dc, kLinkColour);
         ::SetBkMode(dc, TRANSPARENT);
         return reinterpret_cast<INT_PTR>(::GetSysColorBrush(COLOR_BTNFACE));
       }

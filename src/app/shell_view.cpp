@@ -196,11 +196,19 @@ std::vector<ShellEntry> read_drives() {
     e.name = codepage::narrow(root);
     e.path = e.name;
     SHFILEINFOW info{};
-    ::SHGetFileInfoW(root, 0, &info, sizeof info,
-                     SHGFI_DISPLAYNAME | SHGFI_TYPENAME | SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
-    e.label = info.szDisplayName[0] ? info.szDisplayName : root;
-    e.type = info.szTypeName;
+    ::SHGetFileInfoW(root, 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
     e.icon = info.iIcon;
+    // As the Explorer names them: the volume's label, or the kind of drive, and the letter.
+    UINT kind = IDS_MAIN_LOCAL_DISK;
+    const UINT type = ::GetDriveTypeW(root);
+    if (type == DRIVE_REMOVABLE) kind = IDS_MAIN_REMOVABLE_DISK;
+    if (type == DRIVE_REMOTE) kind = IDS_MAIN_NETWORK_DISK;
+    if (type == DRIVE_CDROM) kind = IDS_MAIN_CD_DRIVE;
+    e.type = codepage::widen(load_string(kind));
+    wchar_t label[MAX_PATH + 1] = {};
+    if (type == DRIVE_FIXED || type == DRIVE_RAMDISK)  // others may wait for a medium
+      ::GetVolumeInformationW(root, label, MAX_PATH + 1, nullptr, nullptr, nullptr, nullptr, 0);
+    e.label = std::wstring(label[0] ? label : e.type.c_str()) + L" (" + std::wstring(root, 2) + L")";
     e.attributes = FILE_ATTRIBUTE_DIRECTORY;
     e.is_directory = true;
     e.is_drive = true;

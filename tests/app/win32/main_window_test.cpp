@@ -14,7 +14,9 @@
 #include "app/application.h"
 #include "app/resource.h"
 #include "format/messages.h"
+#include "format/fields.h"
 #include "format/names.h"
+#include "format/password.h"
 #include "platform/codepage.h"
 #include "platform/fs.h"
 #include "platform/memory_registry.h"
@@ -91,6 +93,10 @@ struct Desk {
     test::write_file(*fs::to_native(in_d("Фото\\снимок.bin")), test::noise(60000, 3));
     test::write_file(*fs::to_native(in_d("sub dir\\c.txt")), test::noise(30000, 4));
     fs::create_directory(program);
+    // A closed window of an earlier test posted the end of the program: not ours.
+    MSG quit;
+    while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
     AppOptions options;
     options.own_executable = format::join_path(program, "Tarvik.exe");
     options.program_folder = program;
@@ -293,4 +299,392 @@ TEST(MainWindow, LayoutAndCaptions) {
   EXPECT_EQ(menu_text(settings, 0), "Установка меню проводника");
   EXPECT_EQ(menu_text(settings, 1), "Очистка меню проводника ");
   EXPECT_EQ(menu_text(settings, 2), "Очистка регистрации");
+}
+
+TEST(MainWindow, FolderViews) {
+  NEED_DISPLAY();
+  Desk desk;
+  TMain& main = desk.main();
+  // Started without a request: My Computer, its drives, the box saying so.
+  EXPECT_EQ(main.folder(), "");
+  EXPECT_EQ(window_text(main.combo()), "Мой компьютер");
+  const auto drives = desk.names();
+  EXPECT_NE(std::find(drives.begin(), drives.end(), "C:\\"), drives.end());
+  for (const auto& e : main.entries()) EXPECT_TRUE(e.is_drive);
+
+  // A folder: folders first, then files, each by name without regard to case; hidden entries
+  // shown; every row with an icon and a type.
+  test::write_file(*fs::to_native(desk.in_d("я.txt")), "");
+  test::write_file(*fs::to_native(desk.in_d("скрытый.txt")), "");
+  ::SetFileAttributesW(codepage::widen(desk.in_d("скрытый.txt")).c_str(), FILE_ATTRIBUTE_HIDDEN);
+  main.open_folder(desk.d);
+  EXPECT_EQ(window_text(main.combo()), desk.d);
+  EXPECT_EQ(fs::current_directory(), desk.d);
+  EXPECT_EQ(desk.names(), (std::vector<std::string>{"sub dir", "Фото", "а.txt", "Б.txt", "отчёт.txt",
+                                                     "скрытый.txt", "я.txt"}));
+  HWND list = main.list();
+  wchar_t text[64];
+  ListView_GetItemText(list, 0, 2, text, 64);
+  EXPECT_EQ(codepage::narrow(text), "Папка с файлами");
+  ListView_GetItemText(list, 3, 1, text, 64);
+  EXPECT_EQ(codepage::narrow(text), "40 КБ");  // 40,000 bytes, rounded up to kilobytes
+  for (int i = 0; i < ListView_GetItemCount(list); ++i) {
+    LVITEMW item{};
+    item.mask = LVIF_IMAGE;
+    item.iItem = i;
+    ASSERT_TRUE(ListView_GetItem(list, &item));
+    EXPECT_GE(item.iImage, 0) << i;
+  }
+
+  // Double-click (or Enter) on a folder enters it; on a file nothing happens.
+  const auto activate = [&](int index) {
+    NMITEMACTIVATE a{};
+    a.hdr = {list, IDC_SHELLLISTVIEW1, static_cast<UINT>(LVN_ITEMACTIVATE)};
+    a.iItem = index;
+    ::SendMessageW(main.hwnd(), WM_NOTIFY, IDC_SHELLLISTVIEW1, reinterpret_cast<LPARAM>(&a));
+  };
+  activate(3);
+  EXPECT_EQ(main.folder(), desk.d);
+  activate(1);
+  EXPECT_EQ(main.folder(), desk.in_d("Фото"));
+  EXPECT_EQ(desk.names(), std::vector<std::string>{"снимок.bin"});
+
+  // Back: to the parent folder, from a drive root to My Computer, and nowhere from there.
+  struct Case {
+    std::string from;
+    std::string to;
+  };
+  const Case cases[] = {
+      {desk.in_d("Фото"), desk.d},
+      {"C:\\windows\\system32", "C:\\windows"},
+      {"C:\\windows", "C:\\"},
+      {"C:\\", ""},
+      {"", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.from);
+    if (c.from.empty())
+      main.open_my_computer();
+    else
+      main.open_folder(c.from);
+    desk.click(IDC_MAIN_BITBTN2);
+    EXPECT_EQ(main.folder(), c.to);
+    EXPECT_EQ(window_text(main.combo()), c.to.empty() ? "Мой компьютер" : c.to);
+    if (!c.to.empty()) {
+      EXPECT_EQ(fs::current_directory(), c.to);
+    }
+  }
+  // The folder box: choosing a drive opens it, choosing My Computer shows the drives.
+  main.open_folder(desk.d);
+  const int count = static_cast<int>(::SendMessageW(main.combo(), CB_GETCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    wchar_t item[MAX_PATH] = {};
+    ::SendMessageW(main.combo(), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item));
+    if (codepage::narrow(item) != "C:\\") continue;
+    ::SendMessageW(main.combo(), CB_SETCURSEL, i, 0);
+    ::SendMessageW(main.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_SHELLCOMBOBOX1, CBN_SELENDOK),
+                   reinterpret_cast<LPARAM>(main.combo()));
+  }
+  EXPECT_EQ(main.folder(), "C:\\");
+  ::SendMessageW(main.combo(), CB_SETCURSEL, 0, 0);
+  ::SendMessageW(main.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_SHELLCOMBOBOX1, CBN_SELENDOK),
+                 reinterpret_cast<LPARAM>(main.combo()));
+  EXPECT_EQ(main.folder(), "");
+  EXPECT_TRUE(desk.prompts.messages.empty());
+}
+
+TEST(MainWindow, OptionsAndNameProposal) {
+  NEED_DISPLAY();
+  Desk desk;
+  TMain& main = desk.main();
+  // The multi-volume box empties the size field each time and enables it while ticked.
+  HWND size = main.control(IDC_MASKEDIT2);
+  for (const bool ticked : {true, false, true}) {
+    SCOPED_TRACE(ticked);
+    set_window_text(size, "4096");
+    desk.click(IDC_CHECKBOX2);
+    EXPECT_EQ(window_text(size), "");
+    EXPECT_EQ(::IsWindowEnabled(size) != FALSE, ticked);
+  }
+
+  // A click on an entry proposes its name without extension as the archive name; a shell
+  // folder of the system (attributes 54) and a drive propose nothing.
+  main.open_folder(desk.d);
+  fs::create_directory(desk.in_d("system"));
+  ::SetFileAttributesW(codepage::widen(desk.in_d("system")).c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                                                          FILE_ATTRIBUTE_ARCHIVE);
+  // (Wine keeps no archive bit on folders: there the case cannot be made.)
+  const bool system_folder = fs::attributes(desk.in_d("system")) == 54u;
+  test::write_file(*fs::to_native(desk.in_d("архив.2026.kzv")), "");
+  main.refresh();
+  struct Case {
+    std::string entry;  // "" a drive of My Computer
+    std::string proposed;
+  };
+  const Case cases[] = {{"отчёт.txt", "отчёт"},     {"Фото", "Фото"}, {"архив.2026.kzv", "архив.2026"},
+                        {"system", "архив.2026"},   {"", "архив.2026"}};
+  for (const Case& c : cases) {
+    if (c.entry == "system" && !system_folder) continue;
+    SCOPED_TRACE(c.entry);
+    if (c.entry.empty()) {
+      main.open_my_computer();
+      main.select(0);
+    } else {
+      desk.select({c.entry});
+    }
+    desk.click_list();
+    EXPECT_EQ(window_text(main.edit1()), c.proposed);
+  }
+  // Typing stops at 20 characters, a proposal does not.
+  main.set_archive_name("очень-длинное-имя-архива-2026");
+  EXPECT_EQ(window_text(main.edit1()), "очень-длинное-имя-архива-2026");
+}
+
+TEST(MainWindow, PackAndUnpackCommands) {
+  NEED_DISPLAY();
+  Desk desk;
+  TMain& main = desk.main();
+  HWND bar = desk.app->bar().hwnd();
+  main.open_folder(desk.d);
+  const auto before = snapshot(desk.dir.native() / "d");
+
+  // Pack with nothing selected: the dialog opens, the packing driver says why, the dialog
+  // closes, nothing is left behind.
+  bool dialog_seen = false;
+  {
+    Ticker watch(5, [&] { return dialog_seen = ::IsWindowVisible(bar) != FALSE; });
+    desk.click(IDC_MAIN_BITBTN5);
+  }
+  EXPECT_TRUE(dialog_seen);
+  EXPECT_FALSE(::IsWindowVisible(bar));
+  EXPECT_EQ(desk.prompts.messages, std::vector<std::string>{std::string(msg::kNothingSelected)});
+  EXPECT_EQ(snapshot(desk.dir.native() / "d"), before);
+  EXPECT_FALSE(desk.journal_left());
+
+  // Unpack and Browse with nothing selected, or with a folder: "Не выбран архив для распаковки!".
+  for (int button : {IDC_MAIN_BITBTN1, IDC_MAIN_BITBTN4}) {
+    for (const char* selected : {"", "Фото"}) {
+      desk.prompts.messages.clear();
+      if (*selected) {
+        desk.select({selected});
+      } else {
+        desk.select({});
+      }
+      desk.click(button);
+      EXPECT_EQ(desk.prompts.messages, std::vector<std::string>{std::string(msg::kNoArchiveChosen)});
+    }
+  }
+
+  // Pack the selection: the list shows the new archive afterwards, the options stay as typed,
+  // the selection too; the caption names no archive yet.
+  desk.prompts.messages.clear();
+  desk.select({"Фото", "отчёт.txt", "sub dir"});
+  main.set_archive_name("копия");
+  desk.click(IDC_MAIN_BITBTN5);
+  EXPECT_TRUE(desk.prompts.messages.empty()) << desk.prompts.messages[0];
+  EXPECT_EQ(window_text(desk.app->bar().item(IDC_LABEL2)), "Упаковка: ");
+  const auto names = desk.names();
+  EXPECT_NE(std::find(names.begin(), names.end(), "копия.kzv"), names.end());
+  EXPECT_EQ(main.selection().items, (std::vector<std::string>{"sub dir", "Фото", "отчёт.txt"}));
+  EXPECT_EQ(window_text(main.edit1()), "копия");
+  const auto archive = test::read_archive(desk.in_d("копия.kzv"));
+  ASSERT_EQ(archive.records.size(), 5u);  // "sub dir" and c.txt, "Фото" and снимок.bin, отчёт.txt
+  EXPECT_EQ(archive.records[4].path, *codepage::to_archive(desk.in_d("отчёт.txt")));
+  EXPECT_FALSE(desk.journal_left());
+
+  // Unpack it elsewhere: the same tree comes back; the list is re-read afterwards.
+  TempDir other;
+  std::filesystem::copy_file(*fs::to_native(desk.in_d("копия.kzv")), *fs::to_native(other.win("копия.kzv")));
+  main.open_folder(other.win());
+  desk.select({"копия.kzv"});
+  desk.click(IDC_MAIN_BITBTN1);
+  EXPECT_TRUE(desk.prompts.messages.empty());
+  EXPECT_EQ(window_text(desk.app->bar().item(IDC_LABEL2)), "Распаковка: копия.kzv");
+  auto tree = snapshot(other.native());
+  tree.erase("копия.kzv");
+  auto packed = before;
+  for (auto it = packed.begin(); it != packed.end();)
+    it = it->first.starts_with("Фото") || it->first.starts_with("sub dir") || it->first == "отчёт.txt"
+             ? std::next(it)
+             : packed.erase(it);
+  const auto keys = [](const std::map<std::string, std::string>& m) {
+    std::vector<std::string> k;
+    for (const auto& [name, contents] : m) k.push_back(name + " " + std::to_string(contents.size()));
+    return k;
+  };
+  EXPECT_EQ(keys(tree), keys(packed));
+  EXPECT_TRUE(tree == packed);
+  EXPECT_EQ(desk.names(), (std::vector<std::string>{"sub dir", "Фото", "копия.kzv", "отчёт.txt"}));
+  EXPECT_FALSE(desk.journal_left());
+
+  // A pack after the unpack names that archive in its caption.
+  main.open_folder(desk.d);
+  desk.select({"а.txt"});
+  main.set_archive_name("второй");
+  desk.click(IDC_MAIN_BITBTN5);
+  EXPECT_EQ(window_text(desk.app->bar().item(IDC_LABEL2)), "Упаковка: копия.kzv");
+}
+
+TEST(MainWindow, PackWithVolumesPasswordAndSelfExtracting) {
+  NEED_DISPLAY();
+  Desk desk;
+  TMain& main = desk.main();
+  // The stub of self-extracting archives: a copy of a program that carries no archive.
+  std::filesystem::copy_file(*fs::to_native(fs::own_executable_path()), desk.dir.native() / "program" / "Tarvik.sfx");
+  main.open_folder(desk.d);
+  desk.select({"Фото", "sub dir"});
+  main.set_archive_name("тома");
+  desk.click(IDC_CHECKBOX1);
+  set_window_text(main.control(IDC_MASKEDIT1), "пароль");
+  desk.click(IDC_CHECKBOX2);
+  set_window_text(main.control(IDC_MASKEDIT2), "40");
+  desk.click(IDC_MAIN_BITBTN5);
+  EXPECT_TRUE(desk.prompts.messages.empty()) << desk.prompts.messages[0];
+  const auto archive = test::read_archive(desk.in_d("тома.001.exe"), /*self_extracting=*/true);
+  EXPECT_GE(archive.volume_files.size(), 2u);
+  EXPECT_EQ(archive.stub_size, fs::file_size(desk.program + "\\Tarvik.sfx"));
+  EXPECT_EQ(archive.password_record.substr(0, 3), "=<N");
+  EXPECT_EQ(format::decode_text(format::field_text(archive.password_record.substr(3))),
+            *codepage::to_archive("пароль"));
+  ASSERT_EQ(archive.records.size(), 4u);
+  EXPECT_EQ(archive.records[1].path, *codepage::to_archive(desk.in_d("sub dir\\c.txt")));
+  // Every volume is in the list; the options are as the user left them.
+  const auto names = desk.names();
+  for (const auto& volume : archive.volume_files)
+    EXPECT_NE(std::find(names.begin(), names.end(), std::string(format::file_name_part(volume))), names.end())
+        << volume;
+  const PackOptions options = main.pack_options();
+  EXPECT_TRUE(options.self_extracting && options.multi_volume);
+  EXPECT_EQ(options.password, "пароль");
+  EXPECT_EQ(options.volume_size_kb, "40");
+  EXPECT_FALSE(desk.journal_left());
+}
+
+TEST(MainWindow, RenameInPlace) {
+  NEED_DISPLAY();
+  Desk desk;
+  TMain& main = desk.main();
+  main.open_folder(desk.d);
+  // What the list reports when an edit of the entry `name` ends with `typed` (null: cancelled).
+  const auto edit = [&](const std::string& name, const wchar_t* typed) {
+    const auto all = desk.names();
+    const int index = static_cast<int>(std::find(all.begin(), all.end(), name) - all.begin());
+    NMLVDISPINFOW info{};
+    info.hdr = {main.list(), IDC_SHELLLISTVIEW1, static_cast<UINT>(LVN_ENDLABELEDITW)};
+    info.item.iItem = index;
+    info.item.pszText = const_cast<wchar_t*>(typed);
+    return ::SendMessageW(main.hwnd(), WM_NOTIFY, IDC_SHELLLISTVIEW1, reinterpret_cast<LPARAM>(&info));
+  };
+  struct Case {
+    const char* what;
+    std::string name;
+    const wchar_t* typed;
+    bool renamed;
+    std::string message;  // begins so; "" none
+  };
+  const Case cases[] = {
+      {"new name", "отчёт.txt", L"итоги.txt", true, ""},
+      {"cancelled", "а.txt", nullptr, false, ""},
+      {"unchanged", "а.txt", L"а.txt", false, ""},
+      {"taken", "а.txt", L"Б.txt", false, "Не удалось переименовать " + desk.in_d("а.txt") + " в Б.txt: "},
+      {"bad character", "а.txt", L"а?.txt", false, "Не удалось переименовать " + desk.in_d("а.txt") + " в а?.txt: имя не может"},
+      {"ends in a dot", "Фото", L"Фото.", false, "Не удалось переименовать"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    desk.prompts.messages.clear();
+    const auto before = snapshot(desk.dir.native() / "d");
+    EXPECT_EQ(edit(c.name, c.typed) != 0, c.renamed);
+    if (c.message.empty()) {
+      EXPECT_TRUE(desk.prompts.messages.empty());
+    } else {
+      ASSERT_EQ(desk.prompts.messages.size(), 1u);
+      EXPECT_TRUE(desk.prompts.messages[0].starts_with(c.message)) << desk.prompts.messages[0];
+    }
+    if (!c.renamed) {
+      EXPECT_EQ(snapshot(desk.dir.native() / "d"), before);
+    }
+  }
+  EXPECT_TRUE(fs::is_file(desk.in_d("итоги.txt")));
+  EXPECT_FALSE(fs::exists(desk.in_d("отчёт.txt")));
+  const auto names = desk.names();
+  EXPECT_NE(std::find(names.begin(), names.end(), "итоги.txt"), names.end());
+  // Drives keep their names.
+  main.open_my_computer();
+  NMLVDISPINFOW begin{};
+  begin.hdr = {main.list(), IDC_SHELLLISTVIEW1, static_cast<UINT>(LVN_BEGINLABELEDITW)};
+  begin.item.iItem = 0;
+  EXPECT_TRUE(::SendMessageW(main.hwnd(), WM_NOTIFY, IDC_SHELLLISTVIEW1, reinterpret_cast<LPARAM>(&begin)));
+}
+
+TEST(MainWindow, MenuAboutAndHelp) {
+  NEED_DISPLAY();
+  Desk desk;
+  // The registry commands, over the registry the program was given.
+  using registry::Root;
+  const std::string handler = "*\\shellex\\ContextMenuHandlers\\Tarvik";
+  desk.menu(IDM_N5);
+  EXPECT_TRUE(desk.registry.exists(Root::ClassesRoot, handler));
+  desk.menu(IDM_N6);
+  EXPECT_FALSE(desk.registry.exists(Root::ClassesRoot, handler));
+  desk.registry.open(Root::ClassesRoot, ".kzv", registry::Open::Create)->write("", "Tarvik");
+  desk.menu(IDM_N8);
+  EXPECT_FALSE(desk.registry.exists(Root::ClassesRoot, ".kzv"));
+  EXPECT_EQ(desk.prompts.messages,
+            (std::vector<std::string>{std::string(msg::kExplorerMenuInstalled), std::string(msg::kExplorerMenuCleared),
+                                      std::string(msg::kRegistrationRemoved)}));
+
+  // About and Help: shown modally over the main window, which takes no input meanwhile;
+  // "Закрыть" closes them.
+  struct Case {
+    int command;
+    Dialog* dialog;
+    const char* caption;
+  };
+  const Case cases[] = {{IDM_N1, &desk.app->about(), "О программе"}, {IDM_N7, &desk.app->help(), "Помощь"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.caption);
+    bool shown = false, main_disabled = false;
+    Ticker user(20, [&] {
+      if (!::IsWindowVisible(c.dialog->hwnd())) return false;
+      shown = true;
+      main_disabled = !::IsWindowEnabled(desk.main().hwnd());
+      EXPECT_EQ(window_text(c.dialog->hwnd()), c.caption);
+      EXPECT_EQ(window_text(c.dialog->item(IDOK)), "Закрыть");
+      ::SendMessageW(c.dialog->item(IDOK), BM_CLICK, 0, 0);
+      return true;
+    });
+    desk.menu(c.command);
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(main_disabled);
+    EXPECT_FALSE(::IsWindowVisible(c.dialog->hwnd()));
+    EXPECT_TRUE(::IsWindowEnabled(desk.main().hwnd()));
+  }
+  // About: the name in bold, the version, the site opened with the shell's "open" verb.
+  TAbout& about = desk.app->about();
+  EXPECT_EQ(window_text(about.item(IDC_ABOUT_NAME)), "Tarvik");
+  LOGFONTW font{};
+  ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(about.item(IDC_ABOUT_NAME), WM_GETFONT, 0, 0)), sizeof font, &font);
+  EXPECT_GE(font.lfWeight, FW_BOLD);
+  EXPECT_EQ(window_text(about.item(IDC_ABOUT_VERSION)), "Версия 1.02");
+  EXPECT_EQ(window_text(about.item(IDC_ABOUT_SITE)), "Сайт программы:");
+  EXPECT_EQ(window_text(about.item(IDC_LABEL7)), about.site_address());
+  std::vector<std::string> opened;
+  about.set_opener([&](const std::string& address) { opened.push_back(address); });
+  ::SendMessageW(about.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_LABEL7, STN_CLICKED), reinterpret_cast<LPARAM>(about.item(IDC_LABEL7)));
+  EXPECT_EQ(opened, std::vector<std::string>{about.site_address()});
+
+  // Help: the group, the read-only text, and what the text must tell.
+  TFmHelp& help = desk.app->help();
+  EXPECT_EQ(window_text(help.item(IDC_HELP_GROUP)), "Краткое описание");
+  HWND text = help.item(IDC_HELP_TEXT);
+  EXPECT_TRUE(::GetWindowLongW(text, GWL_STYLE) & ES_READONLY);
+  EXPECT_TRUE(::GetWindowLongW(text, GWL_STYLE) & WS_VSCROLL);
+  const std::string shown = window_text(text);
+  for (const char* must : {"Tarvik, версия 1.02", ".kzv", "имя.001.kzv", "имя.001.exe", "до 12 символов",
+                           "Пароль не шифрует данные", "Создать KZV архив", "Распаковать в текущую папку",
+                           "Распаковать в папку: <Имя папки>", "Установка меню проводника",
+                           "Очистка меню проводника ", "Очистка регистрации", "Самораскрывающийся",
+                           "Многотомный", "памяти", "других форматов", "удвоенный размер"})
+    EXPECT_NE(shown.find(must), std::string::npos) << must;
 }
