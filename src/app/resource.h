@@ -22,7 +22,6 @@
 // TAbout and TFmHelp.
 #define IDD_ABOUT 300
 #define IDC_ABOUT_PANEL 301
-#define IDC_ABOUT_ICON 302
 #define IDC_ABOUT_NAME 303
 #define IDC_ABOUT_VERSION 304
 #define IDC_ABOUT_CREDIT 305
