@@ -249,6 +249,11 @@ void TMain::command(int id, int code) {
     case IDM_N6: N6Click(); return;
     case IDM_N8: N8Click(); return;
     case IDM_N2: N2Click(); return;
+    case IDOK:
+      // Enter, which the window's dialog keys turn into IDOK: in the file list it opens the
+      // focused folder, as a double-click does.
+      if (::GetFocus() == list()) ShellListView1DblClick(ListView_GetNextItem(list(), -1, LVNI_FOCUSED));
+      return;
   }
 }
 

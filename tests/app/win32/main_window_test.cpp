@@ -348,6 +348,14 @@ TEST(MainWindow, FolderViews) {
   activate(1);
   EXPECT_EQ(main.folder(), desk.in_d("Фото"));
   EXPECT_EQ(desk.names(), std::vector<std::string>{"снимок.bin"});
+  // Enter in the list, through the window's dialog keys as the message loop passes it on,
+  // opens the focused folder.
+  main.open_folder(desk.d);
+  ::SetFocus(list);
+  ListView_SetItemState(list, 0, LVIS_FOCUSED, LVIS_FOCUSED);
+  MSG enter{list, WM_KEYDOWN, VK_RETURN, 0, 0, {}};
+  EXPECT_TRUE(::IsDialogMessageW(main.hwnd(), &enter));
+  EXPECT_EQ(main.folder(), desk.in_d("sub dir"));
 
   // Back: to the parent folder, from a drive root to My Computer, and nowhere from there.
   struct Case {
