@@ -20,6 +20,7 @@
 #include "platform/codepage.h"
 #include "platform/fs.h"
 #include "platform/memory_registry.h"
+#include "requests/operations.h"
 #include "test_support.h"
 
 using namespace tarvik;
@@ -695,4 +696,27 @@ TEST(MainWindow, MenuAboutAndHelp) {
                            "Очистка меню проводника ", "Очистка регистрации", "Самораскрывающийся",
                            "Многотомный", "памяти", "других форматов", "удвоенный размер"})
     EXPECT_NE(shown.find(must), std::string::npos) << must;
+}
+
+TEST(MainWindow, UnpackOfAnArchiveThatFailsItsCheckEndsTheProgram) {
+  NEED_DISPLAY();
+  Desk desk;
+  {
+    requests::DirectDialog direct(desk.prompts);
+    PackOptions options;
+    options.archive_name = "тайный";
+    options.password = "верный";
+    options.program_folder = desk.program;
+    ASSERT_EQ(requests::pack({desk.d, {"а.txt"}}, options, OperationCode::PackRequest, "", direct), Outcome::Done);
+  }
+  desk.main().open_folder(desk.d);
+  const auto before = snapshot(desk.dir.native() / "d");
+  desk.select({"тайный.kzv"});
+  desk.prompts.answers.push_back("неверный");
+  desk.click(IDC_MAIN_BITBTN1);
+  EXPECT_EQ(desk.prompts.questions, std::vector<std::string>{std::string(msg::kPasswordQuestion)});
+  EXPECT_EQ(desk.prompts.messages, std::vector<std::string>{std::string(msg::kWrongPassword)});
+  EXPECT_FALSE(::IsWindow(desk.main().hwnd()));  // closing the main window ends the program
+  EXPECT_EQ(snapshot(desk.dir.native() / "d"), before);
+  EXPECT_FALSE(desk.journal_left());
 }
