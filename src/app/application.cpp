@@ -25,9 +25,10 @@ Application::Application(AppOptions options)
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
   ::InitCommonControlsEx(&controls);
   main_ = std::make_unique<TMain>();
-  view_ = std::make_unique<TViewArhiv>(main_->hwnd());
+  view_ = std::make_unique<TViewArhiv>(main_->hwnd(), prompts_, [this] { close(); });
   main_->set_browser(*view_);
   bar_ = std::make_unique<TBar>(main_->hwnd(), prompts_);
+  view_->set_progress_dialog(*bar_);
   about_ = std::make_unique<TAbout>(main_->hwnd());
   help_ = std::make_unique<TFmHelp>(main_->hwnd());
   window_prompts_.set_owner(main_->hwnd());

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/bar.h"
-#include "app/dialogs.h"
+#include "app/browser_window.h"
 #include "app/info_dialogs.h"
 #include "app/main_window.h"
 #include "app/prompts.h"

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "app/dialogs.h"
+#include "app/browser_window.h"
 #include "app/resource.h"
 #include "app/shell_view.h"
 #include "app/window.h"

@@ -48,6 +48,10 @@ std::string damaged_archive(std::string_view volume, std::string_view reason) {
   return join({"Архив поврежден! Том ", volume, ": ", reason});
 }
 
+std::string listing_failed(std::string_view archive, std::string_view reason) {
+  return join({"Не удалось показать содержимое архива ", archive, ":\n", reason});
+}
+
 std::string damaged_entry(std::string_view entry, std::string_view reason) {
   return join({"Архив поврежден! Запись ", entry, ": ", reason});
 }

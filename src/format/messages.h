@@ -50,6 +50,9 @@ inline constexpr std::string_view kRollbackCaption = "Запущен откат.
 // Listing.
 inline constexpr std::string_view kFileType = "Файл";
 inline constexpr std::string_view kFolderType = "Папка";
+// The browser could not show an archive: `reason` is the message of the walk (a damaged
+// record, an unreadable file).
+std::string listing_failed(std::string_view archive, std::string_view reason);
 
 // Shell integration: the commands of the menu "Настройки".
 inline constexpr std::string_view kExplorerMenuInstalled = "Контекстное меню проводника установлено!";

@@ -70,6 +70,26 @@ Outcome unpack(const UnpackJob& job, ProgressDialog& dialog, Ui& ui) {
       });
 }
 
+Outcome extract_chosen(const ChosenJob& job, ProgressDialog& dialog, Ui& ui) {
+  if (job.chosen_entries.empty()) {
+    ui.show_message(msg::kNoArchiveChosen);
+    return Outcome::Failed;
+  }
+  Outcome outcome = Outcome::Done;
+  for (const std::string& entry : job.chosen_entries) {
+    if (!check_before_extract(job.archive, ui)) return Outcome::EndProgram;
+    const Outcome one = dialog.run(
+        {OperationCode::ExtractChosen, "", std::string(format::file_name_part(job.archive))},
+        size_or_zero(job.archive), [&](Operation& op) {
+          return Raspakovka2({job.archive, job.target_folder, job.browse_level, entry}, op);
+        });
+    if (one == Outcome::EndProgram) return one;
+    if (one != Outcome::Done) outcome = Outcome::Failed;
+  }
+  if (outcome == Outcome::Done) ui.show_message(msg::kExtractionDone);
+  return outcome;
+}
+
 Outcome self_extracting_start(const std::string& exe, const std::string& program_folder,
                               ProgressDialog& dialog, Ui& ui) {
   if (!self_extract_password_ok(exe, ui)) return Outcome::EndProgram;

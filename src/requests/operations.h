@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "ops/runner.h"
 #include "pack/packer.h"
@@ -61,6 +62,23 @@ struct UnpackJob {
 // the dialog with the archive's size as the maximum: the target folder, then Raspakovka. An
 // abort removes the folder made for it too.
 Outcome unpack(const UnpackJob& job, ProgressDialog& dialog, Ui& ui);
+
+// The browser's "Извлечь": the entries of the rows chosen at one level.
+struct ChosenJob {
+  std::string archive;        // volume 001, full path
+  std::string target_folder;  // the archive's folder: entries are written below it
+  std::string browse_level;   // "" at the top, else "\A" or "\A\B"
+  std::vector<std::string> chosen_entries;  // ChosenEntry of each row, in list order
+};
+
+// One run per chosen entry, each as the first: volume 001's checksum and password (a failure
+// shows its message and ends everything with EndProgram, so an archive with a password asks
+// for it once per row), then Raspakovka2 under the dialog with code "5" (the archive's size as
+// the maximum; no journal, no rollback, Abort ignored). A row that fails has shown its message
+// and the next row is run; a missing volume or a wrong version text ends with EndProgram.
+// "Извлечение выполнено!" is shown when every row was extracted. No chosen entry at all:
+// "Не выбран архив для распаковки!" and Failed.
+Outcome extract_chosen(const ChosenJob& job, ProgressDialog& dialog, Ui& ui);
 
 // The self-extracting start of the executable `exe` (it ends in a volume tail): the password
 // ("Введите пароль"), the checksum of the executable, then under the dialog (code "6", the

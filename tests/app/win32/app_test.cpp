@@ -221,7 +221,16 @@ TEST(Windows, UnpackRequestsAndBrowse) {
   desk.app->close();
   desk.app.reset();
   desk.app = std::make_unique<Application>(AppOptions{fs::own_executable_path(), desk.program, &desk.prompts, {}});
+  // The browser comes up over it, modally, and is closed.
+  bool browsed = false;
+  Ticker ticker(20, [&] {
+    if (!::IsWindowVisible(desk.app->view().hwnd())) return false;
+    browsed = true;
+    ::PostMessageW(desk.app->view().hwnd(), WM_CLOSE, 0, 0);
+    return true;
+  });
   auto r = desk.app->start({archive});
+  EXPECT_TRUE(browsed);
   EXPECT_EQ(r.form, requests::Form::Browse);
   EXPECT_TRUE(r.keep_running);
   EXPECT_TRUE(::IsWindowVisible(desk.app->main().hwnd()));
