@@ -11,8 +11,9 @@
 #   $QUICK       1 for the small, fast variant; $REPS runs of each timed command
 #   measure, run_once, ratio, mbps, mib, ... below
 #
-# Times are wall-clock seconds (the median of $REPS runs) and CPU seconds (user + system, also
-# the median); the machine is shared, so CPU time is the steadier figure when other work runs.
+# Times are wall-clock seconds (the best of $REPS runs, each program taking turns with its peer)
+# and CPU seconds (user + system, also the best); the machine is shared, and the best run is the
+# one least disturbed by other work. The load average is printed beside each comparison.
 # Peak memory is "Maximum resident set size" of /usr/bin/time -v, the largest of the runs.
 # shellcheck disable=SC2034 # sets variables for the benchmarks that source it
 set -euo pipefail
@@ -95,6 +96,9 @@ tree_bytes() { find "$1" -type f -printf '%s\n' | awk '{ s += $1 } END { print s
 tree_files() { find "$1" -type f | wc -l; }
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 maximum() { printf '%s\n' "$@" | sort -g | tail -n 1; }
+best() { printf '%s\n' "$@" | sort -g | head -n 1; }
+# loadavg: the machine's load average over 1, 5 and 15 minutes.
+loadavg() { cut -d' ' -f1-3 /proc/loadavg; }
 
 # free_kib DIR: what the file system of DIR can still take, in KiB; on a tmpfs also bounded by
 # the memory the machine has available, since a tmpfs lives in memory.
@@ -127,7 +131,7 @@ run_once() {
 }
 
 # measure PREP -- CMD...: runs PREP (a shell command: removes the previous output) and then
-# CMD, $REPS times (PREP is not timed). Sets M_WALL and M_CPU (medians), M_RSS (the largest),
+# CMD, $REPS times (PREP is not timed). Sets M_WALL and M_CPU (the best), M_RSS (the largest),
 # M_RUNS (every wall time, for the record).
 measure() {
   local prep=$1
@@ -141,8 +145,8 @@ measure() {
     cpus+=("$R_CPU")
     rsss+=("$R_RSS")
   done
-  M_WALL=$(median "${walls[@]}")
-  M_CPU=$(median "${cpus[@]}")
+  M_WALL=$(best "${walls[@]}")
+  M_CPU=$(best "${cpus[@]}")
   M_RSS=$(maximum "${rsss[@]}")
   M_RUNS="${walls[*]}"
 }
@@ -248,10 +252,11 @@ hr() { printf '%s\n' "----------------------------------------------------------
 
 # compare PREP_A CMD_A PREP_B CMD_B: two commands (shell text; the PREP commands, untimed, remove
 # what the previous run left) run in turn A, B, A, B, ... $REPS times each, so that a change in
-# the machine's load falls on both alike. Sets A_WALL A_CPU A_RSS and B_WALL B_CPU B_RSS (median
-# times, largest peak memory).
+# the machine's load falls on both alike. Sets A_WALL A_CPU A_RSS and B_WALL B_CPU B_RSS (best
+# times, largest peak memory) and CMP_LOAD (the load average before and after).
 compare() {
-  local wa=() ca=() ra=() wb=() cb=() rb=() i
+  local wa=() ca=() ra=() wb=() cb=() rb=() i load0
+  load0=$(loadavg)
   for ((i = 0; i < REPS; i++)); do
     eval "$1"
     eval "run_once $2" || return 1
@@ -260,9 +265,10 @@ compare() {
     eval "run_once $4" || return 1
     wb+=("$R_WALL") cb+=("$R_CPU") rb+=("$R_RSS")
   done
-  A_WALL=$(median "${wa[@]}") A_CPU=$(median "${ca[@]}") A_RSS=$(maximum "${ra[@]}")
-  B_WALL=$(median "${wb[@]}") B_CPU=$(median "${cb[@]}") B_RSS=$(maximum "${rb[@]}")
+  A_WALL=$(best "${wa[@]}") A_CPU=$(best "${ca[@]}") A_RSS=$(maximum "${ra[@]}")
+  B_WALL=$(best "${wb[@]}") B_CPU=$(best "${cb[@]}") B_RSS=$(maximum "${rb[@]}")
   A_RUNS="${wa[*]}" B_RUNS="${wb[*]}"
+  CMP_LOAD="load $load0 before, $(loadavg) after"
 }
 
 # Table of a comparison: table_head, then table_row per program, then table_ratio.
@@ -286,11 +292,16 @@ table_ratio() {
     "$(ratio "$3" "$2")" "$(ratio "$4" "$5")" "$(ratio "$6" "$7")" "$size"
 }
 
+# table_load: the load average around the last comparison, and every wall time it measured.
+table_load() {
+  printf '%-24s %s; runs: %s | %s s\n' "" "$CMP_LOAD" "$A_RUNS" "$B_RUNS"
+}
+
 # explain_runs A B: what the figures of a comparison table are.
 explain_runs() {
-  say "Each command runs $REPS time(s), $1 and $2 in turn; wall and CPU seconds are medians,"
-  say "peak memory the largest. Ratios are $1/$2: below 1.00 $1 takes less time, memory or"
-  say "room (MB/s: above 1.00 $1 is faster)."
+  say "Each command runs $REPS time(s), $1 and $2 in turn; wall and CPU seconds are the best"
+  say "run of each, peak memory the largest. Ratios are $1/$2: below 1.00 $1 takes less time,"
+  say "memory or room (MB/s: above 1.00 $1 is faster)."
 }
 
 # ensure_archives KEY DIR ITEM: the cached archives KEY.kzv and KEY.zip of DIR/ITEM (packed by

@@ -7,7 +7,7 @@
 #   2. `tarvik list -r` as the archive grows: the same records with the random files making it
 #      128, 256, 512 and 1024 MiB (and the records alone), then 1024 MiB with twice the records.
 # With QUICK=1: the c++ and linux folders of /usr/include and sizes of 32 to 256 MiB.
-# Wall time is the median of 11 runs (5 with QUICK=1; BENCH_REPS to change). CPU time is shown
+# Wall time is the best of 11 runs (5 with QUICK=1; BENCH_REPS to change). CPU time is shown
 # but too coarse (10 ms) for runs this short. Everything on a tmpfs.
 # shellcheck source=bench/common.bash
 source "$(dirname "${BASH_SOURCE[0]}")/common.bash"
@@ -85,7 +85,7 @@ kzv_size=$(size_of "$work/s$top/a.kzv")
 zip_size=$(size_of "$work/s$top/a.zip")
 echo
 say "1. Listing a $(mib "$kzv_size") MiB archive of $tv_records records, tarvik against unzip"
-say "   (each $REPS times in turn; wall and CPU medians, peak memory the largest)"
+say "   (each $REPS times in turn; wall and CPU the best run, peak memory the largest; $CMP_LOAD)"
 printf '%-17s %11s %8s %8s %8s %9s %14s\n' "program" "archive MiB" "records" "wall s" \
   "CPU s" "peak MiB" "µs per record"
 hr
@@ -125,16 +125,17 @@ done
 
 echo
 say "2. tarvik list -r as the archive grows ($REPS rounds over all the archives; wall and CPU"
-say "   medians, peak memory the largest). Ratios are against the first row (the records alone)."
+say "   the best run, peak memory the largest). Ratios are against the first row (the records"
+say "   alone). Load $(loadavg)."
 printf '%-26s %11s %8s %8s %8s %9s %8s %8s\n' "archive" "archive MiB" "records" "wall s" \
   "CPU s" "peak MiB" "x size" "x time"
 hr
 first_size="" first_wall=""
 for name in "${names[@]}"; do
   # shellcheck disable=SC2086 # the lists of times split on purpose
-  wall=$(median ${walls[$name]})
+  wall=$(best ${walls[$name]})
   # shellcheck disable=SC2086
-  cpu=$(median ${cpus[$name]})
+  cpu=$(best ${cpus[$name]})
   wall_of[$name]=$wall
   size=$(size_of "$work/$name/a.kzv")
   if [ -z "$first_size" ]; then

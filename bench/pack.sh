@@ -4,7 +4,7 @@
 #       c++ and linux folders), and
 #   (b) one large file: 512 MiB of mixed data, a quarter pseudo-random and three quarters C
 #       text, in 1 MiB pieces (64 MiB with QUICK=1).
-# Wall time (median of $REPS runs, the programs taking turns), MB/s of input, CPU time, peak
+# Wall time (best of $REPS runs, the programs taking turns), MB/s of input, CPU time, peak
 # resident memory and archive size of each, and the ratios tarvik/zip; tarvik runs with
 # -j $THREADS (the machine's cores unless BENCH_THREADS says), zip on one core. The large file is
 # also packed by pigz (parallel gzip, -6, as many threads) when it is installed: the same
@@ -46,6 +46,7 @@ pack_case() {
   table_row "" "zip -6 -r" "$bytes" "$B_WALL" "$B_CPU" "$B_RSS" "$zip_size"
   table_ratio "tarvik/zip" "$A_WALL" "$B_WALL" "$A_CPU" "$B_CPU" "$A_RSS" "$B_RSS" \
     "$tv_size" "$zip_size"
+  table_load
   summary+=("$(printf '%-17s wall x%s (%.2f s vs %.2f s), CPU x%s, peak memory x%s (%.1f vs %.1f MiB), size x%s' \
     "$label:" "$(ratio "$A_WALL" "$B_WALL")" "$A_WALL" "$B_WALL" "$(ratio "$A_CPU" "$B_CPU")" \
     "$(ratio "$A_RSS" "$B_RSS")" "$(calc "$A_RSS / 1024")" "$(calc "$B_RSS / 1024")" \
@@ -59,6 +60,7 @@ pack_case() {
     table_row "" "pigz -6" "$bytes" "$B_WALL" "$B_CPU" "$B_RSS" "$gz_size"
     table_ratio "tarvik/pigz" "$A_WALL" "$B_WALL" "$A_CPU" "$B_CPU" "$A_RSS" "$B_RSS" \
       "$(size_of a.kzv)" "$gz_size"
+    table_load
     summary+=("$(printf '%-17s wall x%s (%.2f s vs %.2f s), CPU x%s against pigz -6 -p %s' \
       "$label:" "$(ratio "$A_WALL" "$B_WALL")" "$A_WALL" "$B_WALL" "$(ratio "$A_CPU" "$B_CPU")" \
       "$THREADS")")
