@@ -101,7 +101,7 @@ void create_folder_levels(const std::string& folder) {
 }  // namespace
 
 RollbackJournal::RollbackJournal(std::string path)
-    : path_(std::move(path)), file_(File::create_journal(path_)) {}
+    : path_(std::move(path)), file_(File::create_journal(path_)), size_(file_.size()) {}
 
 RollbackJournal RollbackJournal::create_in(const std::vector<std::string>& folders) {
   std::string tried;
@@ -114,6 +114,7 @@ RollbackJournal RollbackJournal::create_in(const std::vector<std::string>& folde
         RollbackJournal journal;
         journal.file_ = File::create_journal(tried);
         journal.path_ = tried;
+        journal.size_ = journal.file_.size();
         return journal;
       } catch (const OsError& e) {
         reason = e.reason();
@@ -131,8 +132,17 @@ RollbackJournal::~RollbackJournal() {
 }
 
 void RollbackJournal::append(const std::string& entries) {
-  file_.seek(file_.size());
-  file_.write(entries);
+  file_.seek(size_);
+  try {
+    file_.write(entries);
+  } catch (...) {
+    try {
+      size_ = file_.size();  // what part of it reached the file
+    } catch (...) {
+    }
+    throw;
+  }
+  size_ += entries.size();
 }
 
 void RollbackJournal::add_file(const std::string& path) {
@@ -151,9 +161,12 @@ void RollbackJournal::add_replaced(const std::string& original, const std::strin
   file_.sync();
 }
 
-std::uint64_t RollbackJournal::mark() const { return file_.size(); }
+std::uint64_t RollbackJournal::mark() const { return size_; }
 
-void RollbackJournal::retract(std::uint64_t mark) { file_.truncate(mark); }
+void RollbackJournal::retract(std::uint64_t mark) {
+  file_.truncate(mark);
+  size_ = mark;
+}
 
 void RollbackJournal::step_aside_from(const std::string& target) {
   if (target != path_) return;

@@ -69,6 +69,9 @@ class RollbackJournal {
   void append(const std::string& entries);
   std::string path_;
   File file_;
+  // The file's size: only this journal writes it (it is locked), so it is kept here rather than
+  // asked of the system for every record.
+  std::uint64_t size_ = 0;
   std::set<std::string> work_files_;
 };
 

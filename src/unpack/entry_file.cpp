@@ -13,10 +13,12 @@ namespace tarvik::unpack {
 void put_in_place(WorkFile& temp, const std::string& target, const std::string& time_text,
                   std::uint32_t attributes, RollbackJournal* journal) {
   if (journal) journalled(target, [&] { journal->step_aside_from(target); });
-  if (File::is_live_journal(target))
+  // Nothing of that name: no journal either (most entries of a fresh extraction).
+  const bool taken = fs::name_taken(target);
+  if (taken && File::is_live_journal(target))
     throw WriteFailure{target, "это журнал отката другой работающей операции"};
   std::optional<std::string> aside;
-  if (journal && fs::name_taken(target))
+  if (journal && taken)
     aside = journalled(target, [&] { return move_aside(*journal, target); });
   const std::uint64_t mark = journal ? journal->mark() : 0;
   if (journal) journalled(target, [&] { journal->add_file(target); });
