@@ -56,6 +56,7 @@ class RawDeflater {
       out.resize(out.size() * 2);
     }
     out.resize(have);
+    out.shrink_to_fit();  // it waits in the window: only what it holds, not deflateBound's room
   }
 
  private:
@@ -73,7 +74,9 @@ void put_be32(SpillBuffer& out, unsigned long value) {
 
 ParallelDeflater::ParallelDeflater(unsigned threads) {
   const unsigned n = worker_count(threads);
-  window_ = 2 * static_cast<std::size_t>(n) + 2;
+  // One block in hand for each worker and two more: every worker stays busy, and the blocks
+  // that wait to be taken (each up to a block's size) stay few whatever the thread count.
+  window_ = static_cast<std::size_t>(n) + 2;
   threads_.reserve(n);
   try {
     for (unsigned i = 0; i < n; ++i) threads_.emplace_back([this] { work(); });
