@@ -398,6 +398,12 @@ TEST(EarlyEnd, OlderFilesThatPackingOverwroteComeBack) {
     options.self_extracting = n == pumps + 1;  // a missing stub: a failure, not an abort
     if (!options.self_extracting) ui.abort_after_pumps = n;
     const Outcome outcome = fx.pack({"a.bin"}, options, ui);
+    if (outcome == Outcome::Done && !options.self_extracting) {
+      // Waiting on the workers pumps by the clock: a run that ended before its n-th pump is
+      // whole, and an earlier n has aborted it.
+      EXPECT_LT(ui.pumps, n);
+      continue;
+    }
     EXPECT_EQ(outcome, options.self_extracting ? Outcome::Failed : Outcome::Aborted);
     EXPECT_EQ(fx.files(), before);
     for (const auto& name : older)

@@ -501,7 +501,7 @@ TEST(Raspakovka, AbortAtEveryPointRollsBackToExactlyTheFolderBefore) {
 
 namespace {
 // Runs `a` into b.out, first to its end, then aborted at every point; after an abort the whole
-// folder must be exactly as before, after the finished run `done` must hold.
+// folder must be exactly as before, after a finished run `done` must hold.
 void at_every_abort(const FixtureArchive& a, const std::function<void(Bench&)>& prepare,
                     const std::function<void(Bench&, const RecordingUi&)>& done,
                     std::string target = {}) {
@@ -524,8 +524,15 @@ void at_every_abort(const FixtureArchive& a, const std::function<void(Bench&)>& 
     const auto before = b.whole_tree();
     RecordingUi ui;
     ui.abort_after_pumps = n;
-    EXPECT_EQ(unpack(b, first, ui, target.empty() ? "" : format::join_path(b.dir.win(), target)),
-              Outcome::Aborted);
+    const Outcome outcome =
+        unpack(b, first, ui, target.empty() ? "" : format::join_path(b.dir.win(), target));
+    if (outcome == Outcome::Done) {
+      // Waiting on a worker pumps by the clock: a run that ended before its n-th pump is whole.
+      EXPECT_LT(ui.pumps, n);
+      done(b, ui);
+      continue;
+    }
+    EXPECT_EQ(outcome, Outcome::Aborted);
     EXPECT_EQ(b.whole_tree(), before);
   }
 }
