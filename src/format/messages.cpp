@@ -72,6 +72,15 @@ std::string unrecognised_request(std::string_view request) {
                "\">\", либо путь к архиву."});
 }
 
+std::string entry_clash(std::string_view entry, std::string_view other, bool other_is_file) {
+  return join({"Запись ", entry, " не извлечена: в архиве уже есть ",
+               other_is_file ? "файл " : "папка ", other});
+}
+
+std::string name_too_long(std::string_view entry) {
+  return join({"Запись ", entry, " не извлечена: имя слишком длинное для файловой системы"});
+}
+
 std::string cannot_create_journal(std::string_view file, std::string_view reason) {
   return join({"Не удалось создать журнал отката ", file, ": ", reason});
 }

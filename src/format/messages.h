@@ -68,6 +68,10 @@ std::string path_too_long(std::string_view path);
 std::string damaged_archive(std::string_view volume, std::string_view reason);
 std::string damaged_entry(std::string_view entry, std::string_view reason);
 std::string unsafe_entry(std::string_view entry);
+// An entry of the archive where an earlier entry is a file (`other_is_file`) or a folder.
+std::string entry_clash(std::string_view entry, std::string_view other, bool other_is_file);
+// An entry with a name longer than the file system takes.
+std::string name_too_long(std::string_view entry);
 std::string cannot_create_journal(std::string_view file, std::string_view reason);
 std::string bad_volume_size(std::string_view text);
 std::string bad_archive_name(std::string_view name);

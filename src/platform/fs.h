@@ -29,6 +29,9 @@ std::string current_directory();
 void set_current_directory(const std::string& win_path);  // throws OsError
 
 bool exists(const std::string& win_path);  // file or folder
+// True when one file name (a single component, UTF-8) is short enough for this system: at most
+// 255 UTF-16 units on Windows, 255 bytes on Linux.
+bool name_fits(std::string_view name);
 bool is_directory(const std::string& win_path);
 bool is_file(const std::string& win_path);
 // A name taken by anything, a link (even one that leads nowhere) included; links not followed.

@@ -20,8 +20,8 @@
 #include "platform/fs.h"
 #include "unpack/entry_file.h"
 #include "unpack/inflate.h"
+#include "unpack/entry_check.h"
 #include "unpack/pipeline.h"
-#include "unpack/safe_path.h"
 #include "unpack/walk.h"
 
 namespace tarvik {
@@ -59,14 +59,27 @@ std::string link_on_the_way(const std::string& folder, std::string_view relative
   }
 }
 
+// Makes `folder` (no trailing "\") exist below the target: a level that is a file already
+// (the user's own) fails the run naming it, before anything is written below it.
+void require_folder(const std::string& folder, RollbackJournal* journal) {
+  if (fs::is_directory(folder)) return;
+  for (std::string level = folder; !level.empty();) {
+    if (fs::exists(level) && !fs::is_directory(level))
+      throw WriteFailure{level, "на этом месте уже есть файл, а в архиве это папка"};
+    const std::string_view up = format::folder_part(level);
+    if (up.size() >= level.size()) break;
+    level = std::string(up);
+  }
+  CreateAllDir(folder + kSeparator, journal);
+}
+
 // Inflates one file entry into a work file beside `target`, then puts it in place
 // (unpack/entry_file.h).
 void extract_file(const Record& record, EntryData& data, const std::string& target,
                   RollbackJournal* journal, const InflateHooks& hooks, Ui& ui) {
   if (fs::is_directory(target) && !fs::is_link(target))
-    throw WriteFailure{target, "на этом месте уже есть папка"};
-  const std::string folder(format::folder_part(target));
-  if (!fs::is_directory(folder)) CreateAllDir(folder + kSeparator, journal);
+    throw WriteFailure{target, "на этом месте уже есть папка, а в архиве это файл"};
+  require_folder(std::string(format::folder_part(target)), journal);
   ui.set_item(format::file_name_part(record.relative));
 
   std::optional<WorkFile> temp;
@@ -76,20 +89,23 @@ void extract_file(const Record& record, EntryData& data, const std::string& targ
   unpack::put_in_place(*temp, target, record.file.time, record.attributes, journal);
 }
 
-// Shared by the extracting visitors: the unsafe-path refusal.
-class ExtractingVisitor : public RecordVisitor {
+// The entry check (unpack/entry_check.h) as the extracting visitors and the test make it: a
+// refused entry is named, makes the run fail, and the others go on.
+class CheckingVisitor : public RecordVisitor {
  public:
-  ExtractingVisitor(Operation& op, std::string target) : op_(op), target_(std::move(target)) {}
+  CheckingVisitor(Operation& op, std::string target) : op_(op), target_(std::move(target)) {}
   bool failed() const override { return failed_; }
 
  protected:
-  // The unsafe-path and the link refusals: the entry is named, the others go on.
+  // `relative` is the entry's path below the folder it is written to. With a target, a link
+  // among the folders on the way is refused too.
   bool safe(const Record& record, std::string_view relative) {
-    if (!unpack::is_safe_relative_path(relative)) {
-      op_.ui.show_message(msg::unsafe_entry(record.relative));
+    if (const auto refusal = check_.refusal(relative, record.is_file())) {
+      op_.ui.show_message(*refusal);
       failed_ = true;
       return false;
     }
+    if (target_.empty()) return true;
     const std::string link = link_on_the_way(target_, relative);
     if (link.empty()) return true;
     op_.ui.show_message(msg::linked_entry(record.relative, link));
@@ -100,15 +116,16 @@ class ExtractingVisitor : public RecordVisitor {
   std::string target_;
 
  private:
+  unpack::EntryCheck check_;
   bool failed_ = false;
 };
 
 // Raspakovka and Raspakovka_exe: every entry, journalled, abortable; entries are inflated on
 // workers and put in place in their order (unpack/pipeline.h).
-class WholeVisitor final : public ExtractingVisitor {
+class WholeVisitor final : public CheckingVisitor {
  public:
   WholeVisitor(Operation& op, std::string target, unsigned threads)
-      : ExtractingVisitor(op, std::move(target)), pipeline_(threads, op.journal, [this] {
+      : CheckingVisitor(op, std::move(target)), pipeline_(threads, op.journal, [this] {
           if (op_.poll()) throw AbortRequested{};
         }) {}
   void folder(const Record& record) override {
@@ -116,18 +133,18 @@ class WholeVisitor final : public ExtractingVisitor {
     const std::string folder = below(target_, record.relative);
     if (!fs::is_directory(folder)) {
       pipeline_.drain();  // the folder's journal entry comes after the files before it
-      CreateAllDir(folder + kSeparator, op_.journal);
+      require_folder(folder, op_.journal);
     }
   }
   void file(const Record& record, EntryData& data) override {
     if (!safe(record, record.relative)) return;
     const std::string target = below(target_, record.relative);
     if (fs::is_directory(target) && !fs::is_link(target))
-      throw WriteFailure{target, "на этом месте уже есть папка"};
+      throw WriteFailure{target, "на этом месте уже есть папка, а в архиве это файл"};
     const std::string folder(format::folder_part(target));
     if (folder != known_folder_ && !fs::is_directory(folder)) {
       pipeline_.drain();
-      CreateAllDir(folder + kSeparator, op_.journal);
+      require_folder(folder, op_.journal);
     }
     known_folder_ = folder;
     op_.ui.set_item(format::file_name_part(record.relative));
@@ -158,10 +175,10 @@ Outcome walk_whole(const WalkOptions& options, Operation& op, const std::string&
 }
 
 // Raspakovka2: the chosen entry, its level cut off; no journal, no abort.
-class ChosenVisitor final : public ExtractingVisitor {
+class ChosenVisitor final : public CheckingVisitor {
  public:
   ChosenVisitor(Operation& op, const ChosenRequest& request)
-      : ExtractingVisitor(op, request.target_folder),
+      : CheckingVisitor(op, request.target_folder),
         level_(request.browse_level),
         key_(request.browse_level + kSeparator + request.chosen_entry),
         abortable_(request.abortable) {
@@ -171,8 +188,7 @@ class ChosenVisitor final : public ExtractingVisitor {
   }
   void folder(const Record& record) override {
     if (!chosen(record) || !safe(record, below_level(record))) return;
-    const std::string folder = destination(record);
-    if (!fs::is_directory(folder)) CreateAllDir(folder + kSeparator, nullptr);
+    require_folder(destination(record), nullptr);
   }
   void file(const Record& record, EntryData& data) override {
     if (!chosen(record) || !safe(record, below_level(record))) return;
@@ -235,17 +251,18 @@ class ListingVisitor final : public RecordVisitor {
   const std::function<void(const ListedEntry&)>& each_;
 };
 
-class TestVisitor final : public RecordVisitor {
+class TestVisitor final : public CheckingVisitor {
  public:
-  explicit TestVisitor(Operation& op) : op_(op) {
+  explicit TestVisitor(Operation& op) : CheckingVisitor(op, "") {
     const auto check = [this] {
       if (op_.poll()) throw AbortRequested{};
     };
     hooks_.before_read = check;
     hooks_.after_block = check;
   }
-  void folder(const Record&) override {}
+  void folder(const Record& record) override { safe(record, record.relative); }
   void file(const Record& record, EntryData& data) override {
+    if (!safe(record, record.relative)) return;
     op_.ui.set_item(format::file_name_part(record.relative));
     unpack::InflateFile(data, record.file.size, nullptr, hooks_);
   }
@@ -256,7 +273,6 @@ class TestVisitor final : public RecordVisitor {
   }
 
  private:
-  Operation& op_;
   InflateHooks hooks_;
 };
 

@@ -4,6 +4,7 @@
 
 #include "archive_fixture.h"
 #include "format/messages.h"
+#include "ops/runner.h"
 #include "unpack/extract.h"
 
 using namespace tarvik;
@@ -98,4 +99,63 @@ TEST(TestArchive, BrokenRecordsEndTheTest) {
   EXPECT_EQ(test_archive(first, op), Outcome::Failed);
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_TRUE(ui.messages[0].starts_with(msg::damaged_archive(first, "")));
+}
+
+// `tarvik test` makes the entry check of unpack: every archive that unpack refuses an entry of
+// fails the test with the same messages, and a sound one passes both.
+TEST(TestArchive, FailsWhereUnpackRefusesWithTheSameMessages) {
+  const std::string long_name(300, 'L');
+  struct Case {
+    const char* name;
+    std::vector<FixtureEntry> entries;
+    std::size_t messages;  // how many entries are refused
+  };
+  const Case cases[] = {
+      {"dot-dot", {file("\\..\\evil.txt", "e")}, 1},
+      {"dot-dot below a folder", {folder("\\a\\..\\..\\x")}, 1},
+      {"drive letter", {file("\\C:\\evil.txt", "e")}, 1},
+      {"share", {file("\\\\server\\share\\evil.txt", "e")}, 1},
+      {"device", {file("\\CON", "e"), folder("\\sub\\lpt9.log")}, 2},
+      {"NUL byte in a path", {file(std::string("\\ok.txt") + '\0' + "\\..\\..\\x", "e")}, 1},
+      {"control characters", {file("\\harmless.txt\r..\\..\\.bashrc", "e")}, 1},
+      {"name too long", {file("\\" + long_name, "e"), folder("\\" + long_name + "\\x")}, 2},
+      {"file then folder", {file("\\x", "1"), folder("\\x"), file("\\x\\y.txt", "2")}, 2},
+      {"folder then file", {folder("\\d"), file("\\D", "1")}, 1},
+      {"implied folder then file", {file("\\p\\q.txt", "1"), file("\\P", "2")}, 1},
+      {"sound: the same file twice and folders again",
+       {folder("\\d"), file("\\d\\a.txt", "1"), file("\\D\\A.TXT", "2"), folder("\\D")},
+       0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bench b;
+    FixtureArchive a;
+    a.entries = {file("\\before.txt", "b")};
+    a.entries.insert(a.entries.end(), c.entries.begin(), c.entries.end());
+    a.entries.push_back(file("\\after.txt", "a"));
+    const auto first = b.write("a", a).at(0);
+    const auto outside = b.whole_tree();
+
+    RecordingUi tested;
+    Operation op{tested};
+    const Outcome test_outcome = test_archive(first, op);
+    EXPECT_EQ(b.whole_tree(), outside);
+
+    RecordingUi unpacked;
+    const Outcome unpack_outcome = run_operation(
+        {OperationCode::UnpackFromWindow, b.program, "a.kzv"}, unpacked,
+        [&](Operation& op) { return Raspakovka({first, b.out}, op); });
+
+    const Outcome expected = c.messages == 0 ? Outcome::Done : Outcome::Failed;
+    EXPECT_EQ(test_outcome, expected);
+    EXPECT_EQ(unpack_outcome, expected);
+    EXPECT_EQ(tested.messages.size(), c.messages);
+    EXPECT_EQ(tested.messages, unpacked.messages);
+    // Unpack wrote the other entries, and nothing outside the target.
+    EXPECT_EQ(b.out_tree().count("before.txt"), 1u);
+    EXPECT_EQ(b.out_tree().count("after.txt"), 1u);
+    auto now = b.whole_tree();
+    std::erase_if(now, [](const auto& kv) { return kv.first.starts_with("out/"); });
+    EXPECT_EQ(now, outside);
+  }
 }

@@ -21,6 +21,8 @@ namespace {
 
 using posix::native_or_throw;
 
+constexpr std::size_t kMaxNameBytes = 255;  // NAME_MAX of the usual file systems
+
 bool is_separator(char c) { return c == '\\' || c == '/'; }
 bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
@@ -103,6 +105,8 @@ std::string current_directory() {
 void set_current_directory(const std::string& win_path) {
   if (::chdir(native_or_throw(win_path).c_str()) != 0) throw_errno(win_path);
 }
+
+bool name_fits(std::string_view name) { return name.size() <= kMaxNameBytes; }
 
 bool exists(const std::string& win_path) {
   struct stat st {};

@@ -14,6 +14,8 @@ using codepage::narrow;
 using codepage::widen;
 using codepage::widen_path;
 
+constexpr std::size_t kMaxNameUnits = 255;  // a name in NTFS and FAT32, in UTF-16 units
+
 [[noreturn]] void throw_last_error(const std::string& win_path) {
   throw OsError(static_cast<int>(::GetLastError()), win_path);
 }
@@ -77,6 +79,8 @@ std::string current_directory() {
 void set_current_directory(const std::string& win_path) {
   if (!::SetCurrentDirectoryW(widen(win_path).c_str())) throw_last_error(win_path);
 }
+
+bool name_fits(std::string_view name) { return widen(name).size() <= kMaxNameUnits; }
 
 bool exists(const std::string& win_path) {
   return attributes_of(win_path) != INVALID_FILE_ATTRIBUTES;
