@@ -11,6 +11,7 @@
 #include "format/layout.h"
 #include "format/messages.h"
 #include "format/names.h"
+#include "format/printable.h"
 #include "ops/runner.h"
 #include "pack/packer.h"
 #include "ops/checks.h"
@@ -84,7 +85,7 @@ bool threads_option(const Args& args, unsigned& threads) {
 }
 
 int usage(const std::string& problem) {
-  console::write_err("tarvik: " + problem + "\nСправка: tarvik --help\n");
+  console::write_err("tarvik: " + format::printable(problem) + "\nСправка: tarvik --help\n");
   return kExitUsage;
 }
 
@@ -115,7 +116,8 @@ void print_rows(const std::vector<browse::Row>& rows) {
   std::vector<std::vector<std::string>> table = {
       {"Название", "Тип", "Создан", "Полный, байтов", "Сжат, байтов"}};
   for (const auto& r : rows)
-    table.push_back({r.name, std::string(r.type()), r.date, r.full_size, r.packed_size});
+    table.push_back({format::printable(r.name), std::string(r.type()), format::printable(r.date),
+                     format::printable(r.full_size), r.packed_size});
   std::vector<std::size_t> width(5, 0);
   for (const auto& line : table)
     for (std::size_t c = 0; c < line.size(); ++c)
@@ -172,7 +174,7 @@ int pack(const std::vector<std::string>& argv) {
   Outcome outcome = requests::pack(selection, options, OperationCode::PackRequest,
                                    std::string(format::file_name_part(first)), dialog);
   ui.clear_line();
-  if (outcome == Outcome::Done) console::write_out("Создан архив " + first + "\n");
+  if (outcome == Outcome::Done) console::write_out("Создан архив " + format::printable(first) + "\n");
   return exit_status(outcome);
 }
 
@@ -209,7 +211,7 @@ int test(const std::vector<std::string>& argv) {
   Operation op{ui};
   Outcome outcome = test_archive(archive, op);
   ui.clear_line();
-  if (outcome == Outcome::Done) console::write_out("Ошибок не найдено: " + archive + "\n");
+  if (outcome == Outcome::Done) console::write_out("Ошибок не найдено: " + format::printable(archive) + "\n");
   return exit_status(outcome);
 }
 

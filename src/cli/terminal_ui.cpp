@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "format/printable.h"
 #include "platform/codepage.h"
 #include "platform/console.h"
 
@@ -45,10 +46,17 @@ void TerminalUi::clear_line() {
 
 void TerminalUi::show_message(std::string_view text) {
   clear_line();
-  std::string line(text);
-  // The system's texts break lines with LF CR; a terminal wants LF alone.
-  for (std::size_t at; (at = line.find("\n\r")) != std::string::npos;) line.erase(at + 1, 1);
-  console::write_err(line + "\n");
+  // The system's texts break lines with LF CR; a terminal wants LF alone. Within the lines,
+  // nothing may steer the terminal, whoever built the message.
+  std::string shown;
+  for (std::size_t start = 0;;) {
+    std::size_t end = text.find("\n\r", start);
+    shown += format::printable(text.substr(start, end == std::string_view::npos ? end : end - start));
+    if (end == std::string_view::npos) break;
+    shown += '\n';
+    start = end + 2;
+  }
+  console::write_err(shown + "\n");
 }
 
 std::optional<std::string> TerminalUi::ask(std::string_view title, std::string_view) {
@@ -57,8 +65,14 @@ std::optional<std::string> TerminalUi::ask(std::string_view title, std::string_v
   return console::read_line(std::string(title) + ": ", /*hidden=*/true);
 }
 
-void TerminalUi::set_caption(std::string_view text) { caption_ = text; draw(false); }
-void TerminalUi::set_item(std::string_view text) { item_ = text; draw(false); }
+void TerminalUi::set_caption(std::string_view text) {
+  caption_ = format::printable(text);
+  draw(false);
+}
+void TerminalUi::set_item(std::string_view text) {
+  item_ = format::printable(text);
+  draw(false);
+}
 void TerminalUi::set_progress_max(std::uint64_t max) { max_ = max; }
 void TerminalUi::set_progress(std::uint64_t position) { position_ = position; draw(false); }
 void TerminalUi::advance(std::uint64_t bytes) { position_ += bytes; draw(false); }

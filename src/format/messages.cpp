@@ -1,11 +1,20 @@
 #include "format/messages.h"
 
+#include "format/printable.h"
+
 namespace tarvik::msg {
 
 namespace {
-std::string join(std::initializer_list<std::string_view> parts) {
+// The fixed texts as they are; names and reasons (every part that is not a literal of this
+// table) through printable(), since they may come from an archive.
+struct Part {
+  Part(const char* fixed) : text(fixed) {}
+  Part(std::string_view shown) : text(format::printable(shown)) {}
+  std::string text;
+};
+std::string join(std::initializer_list<Part> parts) {
   std::string s;
-  for (auto p : parts) s += p;
+  for (const auto& p : parts) s += p.text;
   return s;
 }
 }  // namespace

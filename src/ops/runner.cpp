@@ -6,6 +6,7 @@
 
 #include "format/layout.h"
 #include "format/messages.h"
+#include "format/printable.h"
 #include "format/names.h"
 #include "ops/journal.h"
 #include "platform/error.h"
@@ -45,7 +46,7 @@ Outcome run_operation(const RunRequest& request, Ui& ui,
   }
   ui.set_caption(std::string(is_packing(request.code) ? msg::kPackingCaption
                                                       : msg::kUnpackingCaption) +
-                 request.volume_name);
+                 format::printable(request.volume_name));
   Operation op{ui, journal ? &*journal : nullptr};
   op.poll();
 

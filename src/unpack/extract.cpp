@@ -11,6 +11,7 @@
 #include "format/messages.h"
 #include "format/names.h"
 #include "format/password.h"
+#include "format/printable.h"
 #include "format/time_text.h"
 #include "ops/journal.h"
 #include "ops/checks.h"
@@ -80,7 +81,7 @@ void extract_file(const Record& record, EntryData& data, const std::string& targ
   if (fs::is_directory(target) && !fs::is_link(target))
     throw WriteFailure{target, "на этом месте уже есть папка, а в архиве это файл"};
   require_folder(std::string(format::folder_part(target)), journal);
-  ui.set_item(format::file_name_part(record.relative));
+  ui.set_item(format::printable(format::file_name_part(record.relative)));
 
   std::optional<WorkFile> temp;
   journalled(target, [&] { temp.emplace(journal, target, format::kTempSuffix); });
@@ -263,7 +264,7 @@ class TestVisitor final : public CheckingVisitor {
   void folder(const Record& record) override { safe(record, record.relative); }
   void file(const Record& record, EntryData& data) override {
     if (!safe(record, record.relative)) return;
-    op_.ui.set_item(format::file_name_part(record.relative));
+    op_.ui.set_item(format::printable(format::file_name_part(record.relative)));
     unpack::InflateFile(data, record.file.size, nullptr, hooks_);
   }
   bool go_on_after_damage() const override { return true; }

@@ -8,6 +8,7 @@
 #include "format/layout.h"
 #include "format/messages.h"
 #include "format/names.h"
+#include "format/printable.h"
 #include "ops/checks.h"
 #include "platform/fs.h"
 
@@ -84,7 +85,7 @@ void VolumeChain::show_progress() {
   if (!options_.progress) return;
   Ui& ui = *options_.progress;
   ui.set_caption(std::string(msg::kUnpackingCaption) +
-                 std::string(format::file_name_part(file_.path())));
+                 format::printable(format::file_name_part(file_.path())));
   ui.set_progress_max(file_.size());
   ui.set_progress(in_.tell());
 }

@@ -6,6 +6,7 @@
 #include <map>
 #include <random>
 
+#include "../unpack/archive_fixture.h"
 #include "format/names.h"
 #include "platform/fs.h"
 #include "process.h"
@@ -244,4 +245,43 @@ TEST(Cli, SelfExtractingWithAWrongPasswordExtractsNothing) {
   EXPECT_NE(ran.status, 0);
   EXPECT_NE(ran.err.find("Неверный пароль!"), std::string::npos);
   EXPECT_EQ(tree(s.out).size(), 1u);
+}
+
+// Names of a hostile archive reach the terminal with their control characters written as
+// codes, in the listing and in every message; `tarvik test` fails where unpack refuses,
+// with the same messages.
+TEST(Cli, HostileNamesCannotSteerTheTerminalAndTestAgreesWithUnpack) {
+  TempDir dir;
+  test::FixtureArchive a;
+  a.entries = {test::file("\\title\x1b]0;pwned\x07.txt", "t"),
+               test::file("\\harmless.txt\r..\\..\\.bashrc", "h"),
+               test::folder("\\clear\x1b[2J"),
+               test::file("\\ok.txt", "ok"),
+               test::folder("\\ok.txt"),
+               test::file("\\" + std::string(300, 'L'), "long")};
+  test::write_archive(dir.win(), "h", a);
+
+  const auto listed = tarvik_run({"list", "-r", "h.kzv"}, dir.win());
+  const auto tested = tarvik_run({"test", "h.kzv"}, dir.win());
+  const auto unpacked = tarvik_run({"unpack", "h.kzv", "-C", arg(dir.win("out"))}, dir.win());
+  for (const auto* run : {&listed, &tested, &unpacked}) {
+    for (const std::string* text : {&run->out, &run->err}) {
+      EXPECT_EQ(text->find_first_of(std::string("\x1b\x07\r\0", 4)), std::string::npos) << *text;
+    }
+  }
+  EXPECT_EQ(listed.status, 0) << listed.err;
+  EXPECT_NE(listed.out.find("title<1B>]0;pwned<07>.txt"), std::string::npos) << listed.out;
+  EXPECT_NE(listed.out.find("harmless.txt<0D>..\\..\\.bashrc"), std::string::npos);
+  EXPECT_NE(listed.out.find("clear<1B>[2J"), std::string::npos);
+
+  EXPECT_EQ(tested.status, 1);
+  EXPECT_EQ(unpacked.status, 1);
+  EXPECT_EQ(tested.out, "");
+  EXPECT_EQ(tested.err, unpacked.err);
+  for (const char* shown : {"\\title<1B>]0;pwned<07>.txt", "\\harmless.txt<0D>..\\..\\.bashrc",
+                            "\\clear<1B>[2J", "в архиве уже есть файл \\ok.txt",
+                            "имя слишком длинное"}) {
+    EXPECT_NE(tested.err.find(shown), std::string::npos) << shown << "\n" << tested.err;
+  }
+  EXPECT_EQ(tree(dir.win("out")), (std::map<std::string, std::string>{{"\\ok.txt", "ok"}}));
 }
