@@ -302,7 +302,12 @@ int run(const std::vector<std::string>& args) {
 
 std::optional<int> run_self_extracting() {
   std::string own = fs::own_executable_path();
-  if (!ends_in_volume_tail(own)) return std::nullopt;
+  if (!ends_in_volume_tail(own)) {
+    if (!carries_damaged_archive(own)) return std::nullopt;
+    TerminalUi ui;
+    ui.show_message(msg::damaged_archive(own, msg::kSelfExtractingTailMissing));
+    return kExitFailed;
+  }
   TerminalUi ui;
   requests::DirectDialog dialog(ui);
   return exit_status(requests::self_extracting_start(

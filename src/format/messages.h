@@ -33,6 +33,13 @@ inline constexpr std::string_view kWrongFormat =
     "Неверный формат архива. \n\rВозможно это не KZV архив или не первый том.";
 inline constexpr std::string_view kSelfExtractingQuestion = "Введите пароль";
 inline constexpr std::string_view kSelfExtractingWrongPassword = "Неверный пароль!";
+// Our own: a password typed for packing that the code page cannot hold (never echoed).
+inline constexpr std::string_view kPasswordNotInCodePage =
+    "Пароль нельзя записать в архив: в нём есть знаки, которых нет в кодовой странице Windows";
+// Our own reasons for damaged_archive().
+inline constexpr std::string_view kPasswordRecordDamaged = "запись пароля повреждена";
+inline constexpr std::string_view kSelfExtractingTailMissing =
+    "в конце файла нет хвоста тома: самораскрывающийся архив повреждён или обрезан";
 
 // Extraction.
 inline constexpr std::string_view kNoArchiveChosen = "Не выбран архив для распаковки!";

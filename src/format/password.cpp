@@ -82,6 +82,12 @@ std::optional<std::string> decode_text(std::string_view coded) {
   return std::string(trim(*p));
 }
 
+std::optional<std::string> stored_password(std::string_view coded_field) {
+  auto password = decode_text(field_text(coded_field));
+  if (!password || password->empty() || password->size() > kMaxPasswordChars) return std::nullopt;
+  return password;
+}
+
 std::string password_record(std::string_view password, std::string_view time_text, char r1,
                             char r2) {
   std::string_view pw = trim(password);

@@ -23,6 +23,10 @@ std::optional<std::string> uudecode_line(std::string_view line);
 std::string code_text(std::string_view source, char r1, char r2);
 // Decodes the text of a record's coded field (already taken up to its NUL and trimmed).
 std::optional<std::string> decode_text(std::string_view coded);
+// The password a record with the tag "=<N" holds, from its 30-byte coded field as stored;
+// nullopt when the record is damaged: the text does not decode, or gives no password of 1 to
+// 12 characters as the packer writes (trimmed, not blank).
+std::optional<std::string> stored_password(std::string_view coded_field);
 
 // The 33-byte record. `password` in archive bytes; blank means no password, and then
 // `time_text` ("14:05:09") is coded instead. r1 and r2 come from kRandomAlphabet.

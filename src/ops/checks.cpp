@@ -106,7 +106,8 @@ PasswordTexts self_extracting_password_texts() {
   return {msg::kSelfExtractingQuestion, msg::kSelfExtractingWrongPassword};
 }
 
-bool check_password(ByteSource& volume, const PasswordTexts& texts, Ui& ui) {
+bool check_password(ByteSource& volume, const PasswordTexts& texts, Ui& ui,
+                    std::string_view volume_name) {
   auto record = read_from_end(volume, format::kPasswordRecordFromEnd, format::kPasswordRecordBytes);
   std::string tag = record ? format::field_text(record->substr(0, format::kPasswordTagWidth)) : "";
   if (tag == format::kNoPasswordTag) return true;
@@ -114,26 +115,30 @@ bool check_password(ByteSource& volume, const PasswordTexts& texts, Ui& ui) {
     ui.show_message(msg::kWrongFormat);
     return false;
   }
+  auto stored =
+      format::stored_password(std::string_view(*record).substr(format::kPasswordTagWidth));
+  if (!stored) {
+    ui.show_message(msg::damaged_archive(volume_name, msg::kPasswordRecordDamaged));
+    return false;
+  }
   auto answer = ui.ask(texts.question, "");
   std::string typed(format::trim(answer.value_or("")));
-  auto stored = format::decode_text(
-      format::field_text(std::string_view(*record).substr(format::kPasswordTagWidth)));
   auto typed_bytes = codepage::to_archive(typed);
-  if (!stored || !typed_bytes || typed.empty() || *stored != *typed_bytes) {
+  if (!typed_bytes || typed.empty() || *stored != *typed_bytes) {
     ui.show_message(texts.wrong);
     return false;
   }
   return true;
 }
 
-bool ReadPassw(ByteSource& volume, Ui& ui) {
-  return check_password(volume, archive_password_texts(), ui);
+bool ReadPassw(ByteSource& volume, Ui& ui, std::string_view volume_name) {
+  return check_password(volume, archive_password_texts(), ui, volume_name);
 }
 
 bool password_ok(const std::string& first_volume, Ui& ui, const PasswordTexts& texts) {
   try {
     File volume(first_volume, File::Mode::Read);
-    return check_password(volume, texts, ui);
+    return check_password(volume, texts, ui, first_volume);
   } catch (const OsError& error) {
     ui.show_message(msg::cannot_read(first_volume, error.reason()));
     return false;

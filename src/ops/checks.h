@@ -50,11 +50,14 @@ PasswordTexts self_extracting_password_texts();
 // The password check of volume 001: reads the record 44 bytes before the end of `volume`; with
 // the no-password tag the archive may be opened; with the password tag asks `texts.question`
 // and compares the trimmed answer with the stored password (a cancelled or empty answer is
-// wrong: "texts.wrong"). Any other tag is no archive of ours: "Неверный формат архива...".
-// True when the archive may be opened; otherwise the message has been shown.
-bool check_password(ByteSource& volume, const PasswordTexts& texts, Ui& ui);
+// wrong: "texts.wrong"). A password tag whose coded text holds no password the packer could
+// have written is a damaged record: "Архив поврежден! Том <volume_name>: запись пароля
+// повреждена", and nothing is asked. Any other tag is no archive of ours: "Неверный формат
+// архива...". True when the archive may be opened; otherwise the message has been shown.
+bool check_password(ByteSource& volume, const PasswordTexts& texts, Ui& ui,
+                    std::string_view volume_name);
 // check_password with the archive's texts.
-bool ReadPassw(ByteSource& volume, Ui& ui);
+bool ReadPassw(ByteSource& volume, Ui& ui, std::string_view volume_name);
 // check_password of a file; an unreadable file shows its reason and gives false.
 bool password_ok(const std::string& first_volume, Ui& ui, const PasswordTexts& texts);
 bool password_ok(const std::string& first_volume, Ui& ui);

@@ -293,7 +293,7 @@ Outcome UpakAll(const Selection& selection, const PackOptions& options, Operatio
   if (!validate(selection, options, op.ui, limit)) return Outcome::Failed;
   auto password_record = WritePs(options.password);
   if (!password_record) {
-    op.ui.show_message(msg::name_not_in_code_page(options.password));
+    op.ui.show_message(msg::kPasswordNotInCodePage);
     return Outcome::Failed;
   }
 

@@ -17,6 +17,7 @@
 #include "ops/checks.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
+#include "platform/executable.h"
 #include "platform/file.h"
 #include "platform/fs.h"
 #include "unpack/entry_file.h"
@@ -387,6 +388,17 @@ bool ends_in_volume_tail(const std::string& path) {
         read_from_end(file, format::kTerminatorFromEnd, format::kTerminatorWidth);
     return terminator &&
            (*terminator == format::kLastTerminator || *terminator == format::kContinuedTerminator);
+  } catch (...) {
+    return false;
+  }
+}
+
+bool carries_damaged_archive(const std::string& path) {
+  try {
+    if (ends_in_volume_tail(path)) return false;
+    File file(path, File::Mode::Read);
+    const auto image_end = executable_image_end(file);
+    return image_end && *image_end < file.size();
   } catch (...) {
     return false;
   }

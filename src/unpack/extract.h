@@ -87,6 +87,10 @@ Outcome self_extract(const std::string& exe_path, Operation& op);
 // True when the file ends in a volume tail: "D{A" or "D{C" 11 bytes before its end (and it is
 // long enough to hold a self-extracting tail). Never throws.
 bool ends_in_volume_tail(const std::string& path);
+// True when the executable carries data after its program image yet does not end in a volume
+// tail: a self-extracting archive whose end is damaged or cut off (the program alone, or a
+// file that is no executable, gives false). Never throws.
+bool carries_damaged_archive(const std::string& path);
 // The self-extracting password check (ops/checks.h with "Введите пароль" / "Неверный
 // пароль!"). An unreadable file shows its reason and gives false.
 bool self_extract_password_ok(const std::string& path, Ui& ui);

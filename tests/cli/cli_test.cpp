@@ -7,6 +7,7 @@
 #include <random>
 
 #include "../unpack/archive_fixture.h"
+#include "format/messages.h"
 #include "format/names.h"
 #include "platform/fs.h"
 #include "process.h"
@@ -284,4 +285,62 @@ TEST(Cli, HostileNamesCannotSteerTheTerminalAndTestAgreesWithUnpack) {
     EXPECT_NE(tested.err.find(shown), std::string::npos) << shown << "\n" << tested.err;
   }
   EXPECT_EQ(tree(dir.win("out")), (std::map<std::string, std::string>{{"\\ok.txt", "ok"}}));
+}
+
+// Damage the user meets is named as damage: a self-extracting archive whose end is cut off or
+// changed, a damaged password record (not a "wrong password"); and a password with no form in
+// the code page is refused without being called a name or echoed.
+TEST(Cli, DamagedArchivesAndUnwritablePasswordsAreNamed) {
+  Sample s;
+  ASSERT_EQ(tarvik_run({"pack", "-s", "-p", "верно", "-n", "x", "отчёт.txt"}, s.src).status, 0);
+  ASSERT_EQ(tarvik_run({"pack", "-p", "верно", "-n", "k", "отчёт.txt"}, s.src).status, 0);
+  const std::string exe = test::read_file(*fs::to_native(s.src + "\\x.exe"));
+  const std::string kzv = test::read_file(*fs::to_native(s.src + "\\k.kzv"));
+  // The password record's coded text, changed, and the volume sealed again.
+  const auto bad_record = [](std::string bytes) {
+    bytes[bytes.size() - 44 + 3 + 4] = '~';
+    return test::sealed(bytes.substr(0, bytes.size() - 8));
+  };
+  struct Case {
+    const char* name;
+    std::string file;  // in s.out
+    std::string bytes;
+    std::vector<std::string> args;
+    std::string expected;
+  };
+  const std::string cut = format::join_path(s.out, "cut.exe");
+  const std::string changed = format::join_path(s.out, "changed.exe");
+  const std::string record = format::join_path(s.out, "record.exe");
+  const std::string locked = format::join_path(s.out, "k.kzv");
+  const Case cases[] = {
+      {"cut off", "cut.exe", exe.substr(0, exe.size() - 20), {},
+       msg::damaged_archive(cut, msg::kSelfExtractingTailMissing)},
+      {"terminator changed", "changed.exe",
+       exe.substr(0, exe.size() - 11) + "D{X" + exe.substr(exe.size() - 8), {},
+       msg::damaged_archive(changed, msg::kSelfExtractingTailMissing)},
+      {"self-extracting password record", "record.exe", bad_record(exe), {},
+       msg::damaged_archive(record, msg::kPasswordRecordDamaged)},
+      {"password record", "k.kzv", bad_record(kzv), {"test", arg(locked), "-p", "верно"},
+       msg::damaged_archive(locked, msg::kPasswordRecordDamaged)},
+  };
+  fs::create_directory(s.out);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = format::join_path(s.out, c.file);
+    test::write_file(*fs::to_native(path), c.bytes);
+    std::filesystem::permissions(*fs::to_native(path), std::filesystem::perms::owner_all);
+    const auto ran = c.args.empty() ? run_program(arg(path), {}, s.out, "верно\n")
+                                    : tarvik_run(c.args, s.out, "верно\n");
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_EQ(ran.err, c.expected + "\n");
+  }
+  // The program alone still starts as itself.
+  const auto plain = run_program(TARVIK_SFX, {}, s.out);
+  EXPECT_EQ(plain.status, 2);
+  EXPECT_NE(plain.err.find("не указана команда"), std::string::npos);
+
+  const auto packed = tarvik_run({"pack", "-p", "日本語", "-n", "j", "отчёт.txt"}, s.src);
+  EXPECT_EQ(packed.status, 1);
+  EXPECT_EQ(packed.err, std::string(msg::kPasswordNotInCodePage) + "\n");
+  EXPECT_FALSE(fs::exists(s.src + "\\j.kzv"));
 }

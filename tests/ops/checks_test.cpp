@@ -4,6 +4,7 @@
 
 #include "format/messages.h"
 #include "format/fields.h"
+#include "format/password.h"
 #include "format/records.h"
 #include "ops/checks.h"
 #include "pack/password_check.h"
@@ -51,7 +52,7 @@ TEST(EmptyArchive, AcceptedWithAndWithoutPassword) {
     volume.seek(0);
     volume.read(version.data(), 10);
     EXPECT_TRUE(ReadVersion(format::field_text(version), ui));
-    EXPECT_TRUE(ReadPassw(volume, ui));
+    EXPECT_TRUE(ReadPassw(volume, ui, path));
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(ui.questions.size(), password.empty() ? 0u : 1u);
     if (!password.empty()) {
@@ -68,7 +69,7 @@ TEST(EmptyArchive, WrongPasswordCancelAndCaseAreRefused) {
     RecordingUi ui;
     ui.answers.push_back(answer);
     File volume(path, File::Mode::Read);
-    EXPECT_FALSE(ReadPassw(volume, ui));
+    EXPECT_FALSE(ReadPassw(volume, ui, path));
     EXPECT_EQ(ui.messages, std::vector<std::string>{std::string(msg::kWrongPassword)});
   }
 }
@@ -137,7 +138,45 @@ TEST(Version, AcceptsOnlyKzvV10) {
 TEST(PasswordRecord, ForeignTagGivesTheWrongFormatMessage) {
   MemorySource later(std::string(100, 'x') + "ED{A12345678");
   RecordingUi ui;
-  EXPECT_FALSE(ReadPassw(later, ui));
+  EXPECT_FALSE(ReadPassw(later, ui, "a.002.kzv"));
   EXPECT_EQ(ui.messages, std::vector<std::string>{
                              "Неверный формат архива. \n\rВозможно это не KZV архив или не первый том."});
+}
+
+// A record with the password tag whose coded text holds no password the packer could have
+// written is damaged: said so, naming the volume, and no password is asked.
+TEST(PasswordRecord, DamagedRecordIsNamedAndNoPasswordIsAsked) {
+  const std::string good = format::password_record("Secret", "12:00:00", 'A', 'B');
+  const auto damaged = [&](std::size_t at, char c) {
+    std::string r = good;
+    r[at] = c;
+    return r;
+  };
+  struct Case {
+    const char* name;
+    std::string record;
+    bool damaged;
+  };
+  const Case cases[] = {
+      {"sound", good, false},
+      {"a character outside the code", damaged(6, '~'), true},
+      {"the length character", damaged(3, 'z'), true},
+      {"blank coded text", "=<N" + std::string(30, ' '), true},
+      {"a blank password", "=<N" + format::password_record(" ", "", 'A', 'B').substr(3), true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(c.record.size(), 33u);
+    MemorySource volume("KZV" + std::string(20, 'x') + "E" + c.record + "D{A12345678");
+    RecordingUi ui;
+    ui.answers.push_back("Secret");
+    EXPECT_EQ(ReadPassw(volume, ui, "C:\\a.kzv"), !c.damaged);
+    if (c.damaged) {
+      EXPECT_EQ(ui.messages, std::vector<std::string>{msg::damaged_archive(
+                                 "C:\\a.kzv", msg::kPasswordRecordDamaged)});
+      EXPECT_TRUE(ui.questions.empty());
+    } else {
+      EXPECT_TRUE(ui.messages.empty());
+    }
+  }
 }
