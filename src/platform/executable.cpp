@@ -98,6 +98,15 @@ std::optional<std::uint64_t> pe_end(Reader& r) {
     if (!raw_size || !raw_at) return std::nullopt;
     if (*raw_size > 0) end = std::max(end, *raw_at + *raw_size);
   }
+  // A COFF symbol table (left in by linkers that do not strip) and the string table after it,
+  // whose first 4 bytes hold its size.
+  const auto symbols_at = r.le(coff + 8, 4);
+  const auto symbols = r.le(coff + 12, 4);
+  if (symbols_at && symbols && *symbols_at > 0) {
+    const std::uint64_t strings_at = *symbols_at + *symbols * 18;
+    const auto strings = r.le(strings_at, 4);
+    end = std::max(end, strings ? strings_at + *strings : strings_at);
+  }
   // The signature (certificate table, data directory 4) lies after the sections, at a file
   // offset.
   const std::uint64_t directories = optional_at + (*magic == 0x20B ? 112 : 96);

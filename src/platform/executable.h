@@ -11,8 +11,8 @@
 namespace tarvik {
 
 // The offset just past the last byte of `file` that belongs to its program image: the ends of
-// every section, segment and header table (ELF); the headers, every section's raw data and the
-// signature (PE). nullopt when the file is neither, or its headers do not hold together.
+// every section, segment and header table (ELF); the headers, every section's raw data, the
+// COFF symbol and string tables and the signature (PE). nullopt when the file is neither, or its headers do not hold together.
 std::optional<std::uint64_t> executable_image_end(ByteSource& file);
 
 }  // namespace tarvik

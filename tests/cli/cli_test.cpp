@@ -332,7 +332,9 @@ TEST(Cli, DamagedArchivesAndUnwritablePasswordsAreNamed) {
     const auto ran = c.args.empty() ? run_program(arg(path), {}, s.out, "верно\n")
                                     : tarvik_run(c.args, s.out, "верно\n");
     EXPECT_EQ(ran.status, 1);
-    EXPECT_EQ(ran.err, c.expected + "\n");
+    EXPECT_NE(ran.err.find(c.expected), std::string::npos) << ran.err;
+    EXPECT_EQ(ran.err.find("Неверный пароль"), std::string::npos) << ran.err;
+    EXPECT_EQ(ran.err.find("не указана команда"), std::string::npos) << ran.err;
   }
   // The program alone still starts as itself.
   const auto plain = run_program(TARVIK_SFX, {}, s.out);
@@ -341,6 +343,8 @@ TEST(Cli, DamagedArchivesAndUnwritablePasswordsAreNamed) {
 
   const auto packed = tarvik_run({"pack", "-p", "日本語", "-n", "j", "отчёт.txt"}, s.src);
   EXPECT_EQ(packed.status, 1);
-  EXPECT_EQ(packed.err, std::string(msg::kPasswordNotInCodePage) + "\n");
+  EXPECT_NE(packed.err.find(msg::kPasswordNotInCodePage), std::string::npos) << packed.err;
+  EXPECT_EQ(packed.err.find("日本語"), std::string::npos) << packed.err;
+  EXPECT_EQ(packed.err.find("Имя"), std::string::npos) << packed.err;
   EXPECT_FALSE(fs::exists(s.src + "\\j.kzv"));
 }
