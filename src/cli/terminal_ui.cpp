@@ -46,15 +46,16 @@ void TerminalUi::clear_line() {
 
 void TerminalUi::show_message(std::string_view text) {
   clear_line();
-  // The system's texts break lines with LF CR; a terminal wants LF alone. Within the lines,
-  // nothing may steer the terminal, whoever built the message.
+  // The system's texts break lines with LF CR (some with LF alone); a terminal wants LF alone.
+  // Within the lines nothing may steer the terminal, whoever built the message.
   std::string shown;
   for (std::size_t start = 0;;) {
-    std::size_t end = text.find("\n\r", start);
+    const std::size_t end = text.find('\n', start);
     shown += format::printable(text.substr(start, end == std::string_view::npos ? end : end - start));
     if (end == std::string_view::npos) break;
     shown += '\n';
-    start = end + 2;
+    start = end + 1;
+    if (start < text.size() && text[start] == '\r') ++start;
   }
   console::write_err(shown + "\n");
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "fuzz_support.h"
+#include "ops/checks.h"
 #include "ops/runner.h"
 #include "unpack/extract.h"
 

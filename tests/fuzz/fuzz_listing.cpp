@@ -4,6 +4,7 @@
 
 #include "browse/listing.h"
 #include "fuzz_support.h"
+#include "ops/checks.h"
 #include "unpack/extract.h"
 
 using namespace tarvik;

@@ -143,14 +143,15 @@ void Scratch::require_nothing_outside_out(
 }
 
 void FuzzUi::show_message(std::string_view text) {
-  // Nothing in a message may steer a terminal: the fixed texts break lines with LF CR, and
-  // everything else is printable.
+  // Nothing in a message may steer a terminal: lines break with LF (the fixed texts with LF
+  // CR), and everything else is printable.
   for (std::size_t start = 0;;) {
-    const std::size_t end = text.find("\n\r", start);
+    const std::size_t end = text.find('\n', start);
     const std::string_view line = text.substr(start, end == std::string_view::npos ? end : end - start);
     if (format::printable(line) != line) finding("a message holds a control character");
     if (end == std::string_view::npos) break;
-    start = end + 2;
+    start = end + 1;
+    if (start < text.size() && text[start] == '\r') ++start;
   }
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "fuzz_support.h"
+#include "ops/checks.h"
 #include "ops/operation.h"
 #include "unpack/extract.h"
 
