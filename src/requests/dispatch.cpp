@@ -107,6 +107,14 @@ StartResult start(const std::vector<std::string>& args, StartUp& s) {
     r.self_extracting = true;
     return r;
   }
+  if (carries_damaged_archive(s.own_executable)) {
+    // A self-extracting archive whose end was cut off or changed: no request is read from
+    // its command line, and it says what is wrong instead of opening an empty main window.
+    s.ui.show_message(msg::damaged_archive(s.own_executable, msg::kSelfExtractingTailMissing));
+    StartResult r = ended(Form::Interactive, Outcome::Failed);
+    r.self_extracting = true;
+    return r;
+  }
   const RequestLine line = parse_request(args);
   if (s.register_program) {
     try {

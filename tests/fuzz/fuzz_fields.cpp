@@ -65,7 +65,7 @@ void codings(std::string_view text) {
       fuzz::finding("volume number round trip");
   }
   if (text.size() >= 3) (void)format::parse_journal_length(text.substr(text.size() - 3));
-  (void)format::parse_journal_text(text);
+  (void)format::parse_journal(text);
   const auto half = text.size() / 2;
   (void)format::relative_path(text.substr(0, half), text.substr(half));
   (void)format::fixed_field(text, 16);

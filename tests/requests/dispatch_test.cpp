@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 
 #include "../pack/archive_reader.h"
 #include "../unpack/archive_fixture.h"
@@ -286,4 +288,27 @@ TEST(Dispatch, SelfExtractingStartIgnoresTheArguments) {
     EXPECT_FALSE(fs::exists(desk.in_d("a.kzv")));
     EXPECT_EQ(desk.registered, 1);
   }
+}
+
+TEST(Dispatch, DamagedSelfExtractingArchiveIsNamedAndNothingRuns) {
+  Desk desk;
+  // A program followed by bytes that do not end in a volume tail: an archive cut off.
+  const std::string exe = desk.dir.win("run\\setup.exe");
+  std::filesystem::create_directories(desk.dir.native() / "run");
+  std::filesystem::copy_file(*fs::to_native(fs::own_executable_path()), *fs::to_native(exe));
+  {
+    std::ofstream tail(*fs::to_native(exe), std::ios::binary | std::ios::app);
+    tail << "D{A" << std::string(200, 'x');
+  }
+  const auto before = snapshot(desk.dir.native() / "run");
+  const auto r = desk.start({desk.in_d("a.txt") + "*<"}, exe);
+  EXPECT_TRUE(r.self_extracting);
+  EXPECT_EQ(r.outcome, Outcome::Failed);
+  EXPECT_FALSE(r.keep_running);
+  EXPECT_FALSE(desk.window.shown);
+  EXPECT_EQ(desk.ui.messages,
+            std::vector<std::string>{msg::damaged_archive(exe, msg::kSelfExtractingTailMissing)});
+  EXPECT_EQ(snapshot(desk.dir.native() / "run"), before);
+  EXPECT_FALSE(fs::exists(desk.in_d("a.kzv")));
+  EXPECT_EQ(desk.registered, 0);
 }
