@@ -149,7 +149,7 @@ class WholeVisitor final : public CheckingVisitor {
       require_folder(folder, op_.journal);
     }
     known_folder_ = folder;
-    op_.ui.set_item(format::file_name_part(record.relative));
+    op_.ui.set_item(format::printable(format::file_name_part(record.relative)));
     pipeline_.add(record, data, target);
   }
   void after_record(VolumeChain& chain) override {
