@@ -326,6 +326,11 @@ TEST(Cli, DamagedArchivesAndUnwritablePasswordsAreNamed) {
   fs::create_directory(s.out);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
+#ifdef _WIN32
+    // There the stub is the windowed Tarvik.exe: it shows these in a message box, tested with
+    // the start-up's dispatch.
+    if (c.args.empty()) continue;
+#endif
     const std::string path = format::join_path(s.out, c.file);
     test::write_file(*fs::to_native(path), c.bytes);
     std::filesystem::permissions(*fs::to_native(path), std::filesystem::perms::owner_all);
@@ -336,10 +341,12 @@ TEST(Cli, DamagedArchivesAndUnwritablePasswordsAreNamed) {
     EXPECT_EQ(ran.err.find("Неверный пароль"), std::string::npos) << ran.err;
     EXPECT_EQ(ran.err.find("не указана команда"), std::string::npos) << ran.err;
   }
+#ifndef _WIN32
   // The program alone still starts as itself.
   const auto plain = run_program(TARVIK_SFX, {}, s.out);
   EXPECT_EQ(plain.status, 2);
   EXPECT_NE(plain.err.find("не указана команда"), std::string::npos);
+#endif
 
   const auto packed = tarvik_run({"pack", "-p", "日本語", "-n", "j", "отчёт.txt"}, s.src);
   EXPECT_EQ(packed.status, 1);
