@@ -1,5 +1,7 @@
 #include "format/printable.h"
 
+#include "platform/utf8.h"
+
 #include <cstdio>
 
 namespace tarvik::format {
@@ -27,50 +29,22 @@ std::string code_of(char32_t c) {
   return text;
 }
 
-// The code point of well-formed UTF-8 at `at` and its length; length 0 when malformed.
-std::pair<char32_t, std::size_t> decode(std::string_view s, std::size_t at) {
-  const auto lead = static_cast<unsigned char>(s[at]);
-  if (lead < 0x80) return {lead, 1};
-  std::size_t length;
-  char32_t c;
-  char32_t least;
-  if ((lead & 0xE0) == 0xC0) {
-    length = 2, c = lead & 0x1F, least = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, c = lead & 0x0F, least = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, c = lead & 0x07, least = 0x10000;
-  } else {
-    return {0, 0};
-  }
-  if (s.size() - at < length) return {0, 0};
-  for (std::size_t i = 1; i < length; ++i) {
-    const auto next = static_cast<unsigned char>(s[at + i]);
-    if ((next & 0xC0) != 0x80) return {0, 0};
-    c = (c << 6) | (next & 0x3F);
-  }
-  if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return {0, 0};
-  return {c, length};
-}
-
 }  // namespace
 
 std::string printable(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t at = 0; at < text.size();) {
-    const auto [c, length] = decode(text, at);
-    if (length == 0) {
+    const std::size_t start = at;
+    const auto c = utf8::decode(text, at);
+    if (!c) {
       out += code_of_byte(static_cast<unsigned char>(text[at]));
       ++at;
-      continue;
-    }
-    if (is_hidden(c)) {
-      out += c < 0x80 ? code_of_byte(static_cast<unsigned char>(c)) : code_of(c);
+    } else if (is_hidden(*c)) {
+      out += *c < 0x80 ? code_of_byte(static_cast<unsigned char>(*c)) : code_of(*c);
     } else {
-      out.append(text, at, length);
+      out.append(text, start, at - start);
     }
-    at += length;
   }
   return out;
 }

@@ -1,5 +1,6 @@
 // Names between UTF-8 and Windows-1251 on Linux, with a table of the upper half.
 #include "platform/codepage.h"
+#include "platform/utf8.h"
 
 #include <array>
 #include <cstdint>
@@ -36,36 +37,6 @@ std::optional<unsigned char> byte_of(char32_t c) {
   return std::nullopt;
 }
 
-// Decodes one character of well-formed UTF-8 at `at`, advancing it; nullopt for anything else
-// (stray continuation bytes, truncated or overlong forms, surrogates, beyond U+10FFFF).
-std::optional<char32_t> decode_utf8(std::string_view text, std::size_t& at) {
-  const auto lead = static_cast<unsigned char>(text[at]);
-  std::size_t length;
-  char32_t c;
-  char32_t least;
-  if (lead < 0x80) {
-    ++at;
-    return lead;
-  } else if ((lead & 0xE0) == 0xC0) {
-    length = 2, c = lead & 0x1F, least = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, c = lead & 0x0F, least = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, c = lead & 0x07, least = 0x10000;
-  } else {
-    return std::nullopt;
-  }
-  if (text.size() - at < length) return std::nullopt;
-  for (std::size_t i = 1; i < length; ++i) {
-    const auto next = static_cast<unsigned char>(text[at + i]);
-    if ((next & 0xC0) != 0x80) return std::nullopt;
-    c = (c << 6) | (next & 0x3F);
-  }
-  if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
-  at += length;
-  return c;
-}
-
 void append_utf8(std::string& out, char32_t c) {
   if (c < 0x80) {
     out += static_cast<char>(c);
@@ -85,7 +56,7 @@ std::optional<std::string> to_archive(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
   for (std::size_t at = 0; at < utf8.size();) {
-    const auto c = decode_utf8(utf8, at);
+    const auto c = utf8::decode(utf8, at);
     if (!c) return std::nullopt;
     const auto byte = byte_of(*c);
     if (!byte) return std::nullopt;
