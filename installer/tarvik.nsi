@@ -1,5 +1,5 @@
 ; The Windows installer of Tarvik, built on Linux with makensis (see scripts/package):
-;   makensis -DVERSION=1.0 -DWIN32_DIR=build/win32 -DWIN64_DIR=build/win64 -DOUT_DIR=build/package
+;   makensis -DVERSION=1.02 -DWIN32_DIR=build/win32 -DWIN64_DIR=build/win64 -DOUT_DIR=build/package
 ;            installer/tarvik.nsi
 ; It installs the edition that fits the machine (64-bit on 64-bit Windows) into
 ; Program Files\Tarvik: Tarvik.exe, Tarvik.sfx, KZVContextMenu.dll, the console program
