@@ -223,11 +223,11 @@ void recover_abandoned_journals(const std::vector<std::string>& folders, Ui& ui)
 }
 
 WorkFile::WorkFile(RollbackJournal* journal, const std::string& stem, std::string_view suffix,
-                   const std::function<bool(const std::string&)>& taken)
+                   const std::function<bool(const std::string&)>& taken, bool own_folder)
     : journal_(journal) {
   for (int n = 0; n < kMaxNames; ++n) {
     std::string candidate = numbered(stem, suffix, n);
-    if ((taken && taken(candidate)) || fs::name_taken(candidate)) continue;
+    if ((taken && taken(candidate)) || (!own_folder && fs::name_taken(candidate))) continue;
     const std::uint64_t mark = journal_ ? journal_->mark() : 0;
     if (journal_) journal_->add_file(candidate);
     try {

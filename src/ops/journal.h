@@ -86,10 +86,13 @@ void recover_abandoned_journals(const std::vector<std::string>& folders, Ui& ui)
 // that name is taken (something of that name exists, or `taken` says so: a name the operation
 // is still to write); created new (never through a link), journalled first when there is a
 // journal. Deleted when it goes, unless released (it became the target).
+// With `own_folder` (the folder was made by this operation, and `taken` knows the names the
+// operation gave in it) the system is not asked before: a name taken all the same is refused
+// when the file is made, its record withdrawn, and the next name tried.
 class WorkFile {
  public:
   WorkFile(RollbackJournal* journal, const std::string& stem, std::string_view suffix,
-           const std::function<bool(const std::string&)>& taken = {});
+           const std::function<bool(const std::string&)>& taken = {}, bool own_folder = false);
   ~WorkFile();
   WorkFile(const WorkFile&) = delete;
   WorkFile& operator=(const WorkFile&) = delete;

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/fs.h"
 #include "platform/stream.h"
 
 namespace tarvik {
@@ -49,6 +50,9 @@ class File final : public ByteSource, public ByteSink {
 
   // Makes what was written reach the disk. throws OsError.
   void sync();
+  // Sets the last-write time through the handle (after the last write: later writes may move
+  // it again). throws OsError, also for a time that is not valid.
+  void set_last_write_time(const fs::LocalTime& time);
   // Cuts the file to `size` bytes. throws OsError.
   void truncate(std::uint64_t size);
   // Deletes the file while it is still held (a journal: its lock lasts until the handle

@@ -38,6 +38,10 @@ bool is_file(const std::string& win_path);
 bool name_taken(const std::string& win_path);
 // A symbolic link, junction or other reparse point (not followed).
 bool is_link(const std::string& win_path);
+// What has the name, with one question to the system; links are not followed (a link to a
+// folder is a Link). A name that cannot be reached is Free, as for name_taken.
+enum class NameKind { Free, File, Folder, Link };
+NameKind name_kind(const std::string& win_path);
 std::uint64_t file_size(const std::string& win_path);  // throws OsError
 
 // Creates one folder level; throws OsError.
@@ -47,6 +51,9 @@ bool remove_directory(const std::string& win_path) noexcept;
 bool remove_file(const std::string& win_path) noexcept;
 // Renames, replacing an existing target (even a read-only one); throws OsError.
 void rename_replace(const std::string& from, const std::string& to);
+// Renames only when nothing has the name `to` (a dangling link included), in one step where
+// the system can: false, with nothing changed, when it is taken. throws OsError otherwise.
+bool rename_new(const std::string& from, const std::string& to);
 
 struct DirEntry {
   std::string name;  // without folder
@@ -65,6 +72,10 @@ std::vector<DirEntry> list_directory(const std::string& win_path);  // throws Os
 std::uint32_t attributes(const std::string& win_path);
 // Applies the word as far as the system can (on Linux: read-only only). throws OsError.
 void set_attributes(const std::string& win_path, std::uint32_t attributes);
+// As set_attributes, for a file this program has just created (File::Mode::CreateNew) and not
+// changed since: nothing is asked of the system when the file has the word already (a new file
+// has the archive bit alone on Windows, and its owner may write it on Linux).
+void set_new_file_attributes(const std::string& win_path, std::uint32_t attributes);
 
 struct LocalTime {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;

@@ -10,8 +10,10 @@
 
 namespace tarvik::unpack {
 
-void put_in_place(WorkFile& temp, const std::string& target, const std::string& time_text,
-                  std::uint32_t attributes, RollbackJournal* journal) {
+namespace {
+
+// The careful way into place (see put_in_place).
+void replace(WorkFile& temp, const std::string& target, RollbackJournal* journal) {
   if (journal) journalled(target, [&] { journal->step_aside_from(target); });
   // Nothing of that name: no journal either (most entries of a fresh extraction).
   const bool taken = fs::name_taken(target);
@@ -35,20 +37,45 @@ void put_in_place(WorkFile& temp, const std::string& target, const std::string& 
     }
     throw;
   }
+}
+
+// The quick way into place: false, with the journal as it was, when the name is taken.
+bool placed_new(WorkFile& temp, const std::string& target, RollbackJournal* journal) {
+  const std::uint64_t mark = journal ? journal->mark() : 0;
+  if (journal) journalled(target, [&] { journal->add_file(target); });
+  bool moved = false;
+  try {
+    moved = fs::rename_new(temp.path(), target);
+  } catch (const OsError&) {
+    if (journal) journal->retract(mark);
+    throw;
+  }
+  if (!moved && journal) journal->retract(mark);
+  return moved;
+}
+
+}  // namespace
+
+void stamp(File& work_file, const std::string& time_text) noexcept {
+  try {
+    if (const auto time = format::parse_time_text(time_text)) work_file.set_last_write_time(*time);
+  } catch (...) {
+    // The file keeps the time it was written.
+  }
+}
+
+void put_in_place(WorkFile& temp, const std::string& target, std::uint32_t attributes,
+                  RollbackJournal* journal, bool fresh) {
+  if (!fresh || !placed_new(temp, target, journal)) replace(temp, target, journal);
   temp.release();
 
-  if (const auto time = format::parse_time_text(time_text)) {
-    try {
-      fs::set_last_write_time(target, *time);
-    } catch (const OsError&) {
-    }
-  }
   attributes &= ~fs::kDirectory;
   // Hidden and system together mark a journal: a file of a journal's name never gets both.
   if (format::is_journal_file_name(format::file_name_part(target)) &&
       (attributes & (fs::kHidden | fs::kSystem)) == (fs::kHidden | fs::kSystem))
     attributes &= ~fs::kSystem;
-  fs::set_attributes(target, attributes);
+  // The work file was made new by this run and only written since.
+  fs::set_new_file_attributes(target, attributes);
 }
 
 }  // namespace tarvik::unpack

@@ -11,6 +11,7 @@
 #include "unpack/walk.h"
 
 namespace tarvik {
+class File;
 class RollbackJournal;
 class WorkFile;
 }  // namespace tarvik
@@ -33,14 +34,21 @@ auto journalled(const std::string& path, Call&& call) {
   }
 }
 
-// Puts the closed work file `temp` in place as `target`. A target that is this run's journal
-// makes the journal move out of its way; a target that is another running operation's journal
-// is refused. An existing target is moved aside into the journal (or simply replaced when there
-// is no journal); the target's record reaches the journal before the rename and is withdrawn
-// when the rename fails (the original then goes back). A date the system cannot take keeps the
-// current time; a file of a journal's name never gets hidden and system together.
-// throws OsError, WriteFailure.
-void put_in_place(WorkFile& temp, const std::string& target, const std::string& time_text,
-                  std::uint32_t attributes, RollbackJournal* journal);
+// Gives the entry's work file its stored date (the date text of the record) through its handle,
+// after the last write and before it is closed. A date the system cannot take keeps the
+// current time. Never throws.
+void stamp(File& work_file, const std::string& time_text) noexcept;
+
+// Puts the closed work file `temp` in place as `target` and gives it the attribute word. When
+// `fresh` (nothing had the target's name when the entry was taken) it is journalled and renamed
+// in one step that refuses a taken name; a name taken since, and every target that was not
+// fresh, take the careful way: a target that is this run's journal makes the journal move out
+// of its way; a target that is another running operation's journal is refused. An existing
+// target is moved aside into the journal (or simply replaced when there is no journal). Either
+// way the target's record reaches the journal before the rename and is withdrawn when the
+// rename fails (the original then goes back). A file of a journal's name never gets hidden and
+// system together. throws OsError, WriteFailure.
+void put_in_place(WorkFile& temp, const std::string& target, std::uint32_t attributes,
+                  RollbackJournal* journal, bool fresh);
 
 }  // namespace tarvik::unpack

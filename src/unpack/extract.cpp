@@ -47,24 +47,11 @@ std::string below(const std::string& folder, std::string_view relative) {
   return format::join_path(folder, relative.substr(1));
 }
 
-// The first link (symbolic link, junction) among the folders that `relative` passes through
-// below `folder`; "" when there is none. Writes never go through a link already there.
-std::string link_on_the_way(const std::string& folder, std::string_view relative) {
-  std::string path = folder;
-  std::size_t at = 1;
-  for (;;) {
-    const std::size_t next = relative.find(kSeparator, at);
-    if (next == std::string_view::npos) return "";
-    path = format::join_path(path, relative.substr(at, next - at));
-    if (fs::is_link(path)) return path;
-    at = next + 1;
-  }
-}
-
 // Makes `folder` (no trailing "\") exist below the target: a level that is a file already
-// (the user's own) fails the run naming it, before anything is written below it.
-void require_folder(const std::string& folder, RollbackJournal* journal) {
-  if (fs::is_directory(folder)) return;
+// (the user's own) fails the run naming it, before anything is written below it. Returns the
+// levels it made, outermost first.
+std::vector<std::string> require_folder(const std::string& folder, RollbackJournal* journal) {
+  if (fs::is_directory(folder)) return {};
   for (std::string level = folder; !level.empty();) {
     if (fs::exists(level) && !fs::is_directory(level))
       throw WriteFailure{level, "на этом месте уже есть файл, а в архиве это папка"};
@@ -72,14 +59,15 @@ void require_folder(const std::string& folder, RollbackJournal* journal) {
     if (up.size() >= level.size()) break;
     level = std::string(up);
   }
-  CreateAllDir(folder + kSeparator, journal);
+  return CreateAllDir(folder + kSeparator, journal);
 }
 
 // Inflates one file entry into a work file beside `target`, then puts it in place
 // (unpack/entry_file.h).
 void extract_file(const Record& record, EntryData& data, const std::string& target,
                   RollbackJournal* journal, const InflateHooks& hooks, Ui& ui) {
-  if (fs::is_directory(target) && !fs::is_link(target))
+  const fs::NameKind there = fs::name_kind(target);
+  if (there == fs::NameKind::Folder)
     throw WriteFailure{target, "на этом месте уже есть папка, а в архиве это файл"};
   require_folder(std::string(format::folder_part(target)), journal);
   ui.set_item(format::printable(format::file_name_part(record.relative)));
@@ -87,8 +75,9 @@ void extract_file(const Record& record, EntryData& data, const std::string& targ
   std::optional<WorkFile> temp;
   journalled(target, [&] { temp.emplace(journal, target, format::kTempSuffix); });
   unpack::InflateFile(data, record.file.size, &temp->file(), hooks);
+  unpack::stamp(temp->file(), record.file.time);
   temp->file().close();
-  unpack::put_in_place(*temp, target, record.file.time, record.attributes, journal);
+  unpack::put_in_place(*temp, target, record.attributes, journal, there == fs::NameKind::Free);
 }
 
 // The entry check (unpack/entry_check.h) as the extracting visitors and the test make it: a
@@ -108,7 +97,7 @@ class CheckingVisitor : public RecordVisitor {
       return false;
     }
     if (target_.empty()) return true;
-    const std::string link = link_on_the_way(target_, relative);
+    const std::string link = link_on_the_way(relative);
     if (link.empty()) return true;
     op_.ui.show_message(msg::linked_entry(record.relative, link));
     failed_ = true;
@@ -118,8 +107,28 @@ class CheckingVisitor : public RecordVisitor {
   std::string target_;
 
  private:
+  // The first link (symbolic link, junction) among the folders that `relative` passes through
+  // below the target; "" when there is none. Writes never go through a link already there.
+  // The levels of the last path found free of links are not asked again: entries come folder
+  // by folder, and the run itself makes no links.
+  std::string link_on_the_way(std::string_view relative) {
+    std::string path = target_;
+    std::size_t at = 1;
+    for (;;) {
+      const std::size_t next = relative.find(kSeparator, at);
+      if (next == std::string_view::npos) break;
+      path = format::join_path(path, relative.substr(at, next - at));
+      const bool checked = link_free_.size() > path.size() && link_free_.starts_with(path) &&
+                           link_free_[path.size()] == kSeparator;
+      if (!checked && fs::is_link(path)) return path;
+      at = next + 1;
+    }
+    link_free_ = path + kSeparator;
+    return "";
+  }
   unpack::EntryCheck check_;
   bool failed_ = false;
+  std::string link_free_;  // every level of it (ending in "\") was found to be no link
 };
 
 // Raspakovka and Raspakovka_exe: every entry, journalled, abortable; entries are inflated on
@@ -133,24 +142,19 @@ class WholeVisitor final : public CheckingVisitor {
   void folder(const Record& record) override {
     if (!safe(record, record.relative)) return;
     const std::string folder = below(target_, record.relative);
-    if (!fs::is_directory(folder)) {
-      pipeline_.drain();  // the folder's journal entry comes after the files before it
-      require_folder(folder, op_.journal);
-    }
+    if (!fs::is_directory(folder)) make(folder);
   }
   void file(const Record& record, EntryData& data) override {
     if (!safe(record, record.relative)) return;
     const std::string target = below(target_, record.relative);
-    if (fs::is_directory(target) && !fs::is_link(target))
-      throw WriteFailure{target, "на этом месте уже есть папка, а в архиве это файл"};
     const std::string folder(format::folder_part(target));
-    if (folder != known_folder_ && !fs::is_directory(folder)) {
-      pipeline_.drain();
-      require_folder(folder, op_.journal);
-    }
+    if (folder != known_folder_ && !fs::is_directory(folder)) make(folder);
     known_folder_ = folder;
+    const fs::NameKind there = pipeline_.name_kind(target);
+    if (there == fs::NameKind::Folder)
+      throw WriteFailure{target, "на этом месте уже есть папка, а в архиве это файл"};
     op_.ui.set_item(format::printable(format::file_name_part(record.relative)));
-    pipeline_.add(record, data, target);
+    pipeline_.add(record, data, target, there == fs::NameKind::Free);
   }
   void after_record(VolumeChain& chain) override {
     op_.ui.set_progress(chain.position());
@@ -162,6 +166,11 @@ class WholeVisitor final : public CheckingVisitor {
   void after_failure() { pipeline_.finish_after_failure(op_.ui); }
 
  private:
+  // The missing levels of `folder`, made while earlier entries may still be in hand.
+  void make(const std::string& folder) {
+    pipeline_.before_folder(folder);
+    pipeline_.folders_made(require_folder(folder, op_.journal));
+  }
   std::string known_folder_;  // exists: the folder of an earlier entry
   unpack::ExtractionPipeline pipeline_;
 };
@@ -280,7 +289,8 @@ class TestVisitor final : public CheckingVisitor {
 
 }  // namespace
 
-void CreateAllDir(const std::string& folder, RollbackJournal* journal) {
+std::vector<std::string> CreateAllDir(const std::string& folder, RollbackJournal* journal) {
+  std::vector<std::string> created;
   // The root exists: a drive ("C:\"), a share ("\\server\share\") or "\".
   std::size_t pos = 0;
   if (folder.size() >= 2 && folder[1] == ':') {
@@ -302,6 +312,7 @@ void CreateAllDir(const std::string& folder, RollbackJournal* journal) {
         if (journal) journalled(level, [&] { journal->add_folder(level + kSeparator); });
         try {
           fs::create_directory(level);
+          created.push_back(level);
         } catch (const OsError& e) {
           if (journal) journal->retract(mark);
           // Another run made it a moment ago: it is there, and it is not ours.
@@ -311,6 +322,7 @@ void CreateAllDir(const std::string& folder, RollbackJournal* journal) {
     }
     pos = end + 1;
   }
+  return created;
 }
 
 Outcome Raspakovka(const ExtractRequest& request, Operation& op) {

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "ops/checks.h"
 #include "ops/operation.h"
@@ -102,8 +103,9 @@ bool self_extract_password_ok(const std::string& path, Ui& ui);
 Outcome test_archive(const std::string& first_volume, Operation& op);
 
 // Creates every missing level of `folder` (ending in "\"), outermost first, and journals each
-// level it created as a folder entry with its trailing "\" (when `journal` is given).
-// throws OsError naming the level that could not be created.
-void CreateAllDir(const std::string& folder, RollbackJournal* journal);
+// level it created as a folder entry with its trailing "\" (when `journal` is given), before it
+// is created. Returns the levels it created, outermost first. throws OsError naming the level
+// that could not be created.
+std::vector<std::string> CreateAllDir(const std::string& folder, RollbackJournal* journal);
 
 }  // namespace tarvik

@@ -6,9 +6,12 @@
 
 #include "format/layout.h"
 #include "format/messages.h"
+#include "format/names.h"
 #include "ops/journal.h"
 #include "ops/workers.h"
 #include "platform/error.h"
+#include "platform/file.h"
+#include "platform/fs.h"
 #include "platform/ui.h"
 #include "unpack/inflate.h"
 
@@ -49,13 +52,17 @@ std::string folded(std::string_view path) {
 }  // namespace
 
 struct ExtractionPipeline::Entry {
+  // A folder item: the levels made while the entries before it were in hand, outermost first.
+  std::vector<std::string> levels;
   std::string stored_path;  // for messages
   std::string target;
   std::string time;
   std::uint32_t attributes = 0;
   std::uint64_t size = 0;
   std::uint64_t packed_size = 0;
+  bool free_name = false;
   std::unique_ptr<WorkFile> temp;  // made and dropped on the walk's thread only
+  std::vector<std::string> names;  // in names_in_hand_ while held
   // Under the mutex.
   std::deque<std::vector<unsigned char>> pieces;
   bool fed = false;    // every packed byte was queued
@@ -72,14 +79,14 @@ class ExtractionPipeline::QueueSource final : public PackedSource {
   std::size_t next(const unsigned char*& piece) override {
     {
       std::unique_lock lock(pipeline_.mutex_);
-      pipeline_.to_workers_.wait(
+      pipeline_.to_feeding_.wait(
           lock, [&] { return pipeline_.cancel_ || !entry_.pieces.empty(); });
       if (pipeline_.cancel_) throw Cancelled{};
       current_ = std::move(entry_.pieces.front());
       entry_.pieces.pop_front();
       pipeline_.queued_ -= current_.size();
+      if (pipeline_.walk_waits_) pipeline_.to_walk_.notify_one();
     }
-    pipeline_.to_walk_.notify_all();
     remaining_ -= current_.size();
     piece = current_.data();
     return current_.size();
@@ -101,7 +108,7 @@ ExtractionPipeline::ExtractionPipeline(unsigned threads, RollbackJournal* journa
     for (unsigned i = 0; i < n; ++i) workers_.emplace_back([this] { work(); });
   } catch (...) {
     cancel_ = true;
-    to_workers_.notify_all();
+    to_idle_.notify_all();
     for (auto& t : workers_) t.join();
     throw;
   }
@@ -112,9 +119,17 @@ ExtractionPipeline::~ExtractionPipeline() {
     std::lock_guard lock(mutex_);
     cancel_ = true;
   }
-  to_workers_.notify_all();
+  to_idle_.notify_all();
+  to_feeding_.notify_all();
   for (auto& t : workers_) t.join();
-  // The entries in hand go now: their work files are deleted.
+  // What is still in hand goes now, newest first: the work files are deleted, then the folder
+  // levels that an extraction one entry after the other would not have reached.
+  for (auto it = in_hand_.rbegin(); it != in_hand_.rend(); ++it) {
+    Entry& entry = **it;
+    entry.temp.reset();
+    for (auto level = entry.levels.rbegin(); level != entry.levels.rend(); ++level)
+      fs::remove_directory(*level);
+  }
 }
 
 void ExtractionPipeline::work() {
@@ -123,7 +138,7 @@ void ExtractionPipeline::work() {
     std::shared_ptr<Entry> entry;
     {
       std::unique_lock lock(mutex_);
-      to_workers_.wait(lock, [&] { return cancel_ || !waiting_.empty(); });
+      to_idle_.wait(lock, [&] { return cancel_ || !waiting_.empty(); });
       if (cancel_) return;
       entry = waiting_.front();
       waiting_.pop_front();
@@ -135,8 +150,10 @@ void ExtractionPipeline::work() {
       hooks.after_block = [this] {
         if (cancel_) throw Cancelled{};
       };
-      inflate_entry(source, entry->size, &entry->temp->file(), hooks, block.data(), block.size());
-      entry->temp->file().close();
+      File& file = entry->temp->file();
+      inflate_entry(source, entry->size, &file, hooks, block.data(), block.size());
+      stamp(file, entry->time);
+      file.close();
     } catch (const Cancelled&) {
       return;
     } catch (...) {
@@ -149,15 +166,17 @@ void ExtractionPipeline::work() {
       // The walk holds the entry until it sees it ready: its work file, which reaches the
       // journal, is never dropped on a worker.
       entry.reset();
+      if (walk_waits_) to_walk_.notify_one();
     }
-    to_walk_.notify_all();
   }
 }
 
 void ExtractionPipeline::wait(std::unique_lock<std::mutex>& lock) {
-  // Workers wake the walk often (each piece they take): the poll goes by the clock, not by
-  // the wake-ups, so an Abort is seen while the walk waits however busy they are.
+  // Workers wake the walk only while it waits; the poll goes by the clock, not by the
+  // wake-ups, so an Abort is seen while the walk waits however busy they are.
+  walk_waits_ = true;
   to_walk_.wait_for(lock, kPollEvery);
+  walk_waits_ = false;
   if (std::chrono::steady_clock::now() - last_poll_ >= kPollEvery) {
     lock.unlock();
     poll();
@@ -170,7 +189,13 @@ void ExtractionPipeline::poll() {
   poll_();
 }
 
-void ExtractionPipeline::add(const Record& record, EntryData& data, const std::string& target) {
+void ExtractionPipeline::hold(const std::shared_ptr<Entry>& entry) {
+  in_hand_.push_back(entry);
+  for (const auto& name : entry->names) names_in_hand_.insert(name);
+}
+
+void ExtractionPipeline::add(const Record& record, EntryData& data, const std::string& target,
+                             bool free_name) {
   if (in_hand_.size() >= kEntriesInHand) place_front();
   place_ready();
 
@@ -181,38 +206,81 @@ void ExtractionPipeline::add(const Record& record, EntryData& data, const std::s
   entry->attributes = record.attributes;
   entry->size = record.file.size;
   entry->packed_size = data.remaining();
+  std::string folded_target = folded(target);
+  // An earlier entry of the same name goes into place first: this one will meet it.
+  entry->free_name = free_name && !names_in_hand_.contains(folded_target);
+  const bool own_folder = made_.contains(folded(format::folder_part(target)));
   journalled(target, [&] {
     entry->temp = std::make_unique<WorkFile>(
         journal_, target, format::kTempSuffix,
-        [this](const std::string& name) { return targets_in_hand_.contains(folded(name)); });
+        [this](const std::string& name) { return names_in_hand_.contains(folded(name)); },
+        own_folder);
   });
-  in_hand_.push_back(entry);
-  targets_in_hand_.insert(folded(target));
-  {
-    std::lock_guard lock(mutex_);
-    waiting_.push_back(entry);
-  }
-  to_workers_.notify_all();
+  entry->names = {std::move(folded_target), folded(entry->temp->path())};
+  hold(entry);
 
-  while (data.remaining() > 0) {
+  // A small entry goes to the workers with all its data; a large one as soon as it is known,
+  // its data following piece by piece.
+  const bool whole = entry->packed_size <= kPackedPiece;
+  if (!whole) {
+    {
+      std::lock_guard lock(mutex_);
+      waiting_.push_back(entry);
+    }
+    to_idle_.notify_one();
+  }
+  do {
     poll();
     std::vector<unsigned char> piece(
         static_cast<std::size_t>(std::min<std::uint64_t>(kPackedPiece, data.remaining())));
-    piece.resize(data.read(piece.data(), piece.size()));
+    if (!piece.empty()) piece.resize(data.read(piece.data(), piece.size()));
     {
       std::unique_lock lock(mutex_);
       while (queued_ > 0 && queued_ + piece.size() > kQueuedPacked) wait(lock);
       queued_ += piece.size();
-      entry->pieces.push_back(std::move(piece));
+      if (!piece.empty()) entry->pieces.push_back(std::move(piece));
       if (data.remaining() == 0) entry->fed = true;
+      if (whole && entry->fed) waiting_.push_back(entry);
     }
-    to_workers_.notify_all();
-  }
-  if (entry->packed_size == 0) {
-    std::lock_guard lock(mutex_);
-    entry->fed = true;
-  }
+    if (!whole) {
+      to_feeding_.notify_all();
+    } else if (entry->fed) {
+      to_idle_.notify_one();
+    }
+  } while (data.remaining() > 0);
   place_ready();
+}
+
+void ExtractionPipeline::before_folder(const std::string& folder) {
+  if (names_in_hand_.empty()) return;
+  const std::string name = folded(folder);
+  for (std::size_t end = name.find('\\'); ; end = name.find('\\', end + 1)) {
+    const std::string level = name.substr(0, end);
+    if (!level.empty() && names_in_hand_.contains(level)) {
+      drain();
+      return;
+    }
+    if (end == std::string::npos) return;
+  }
+}
+
+fs::NameKind ExtractionPipeline::name_kind(const std::string& target) const {
+  const std::string name = folded(target);
+  if (!made_.contains(name) && made_.contains(folded(format::folder_part(target))))
+    return fs::NameKind::Free;
+  return fs::name_kind(target);
+}
+
+void ExtractionPipeline::folders_made(std::vector<std::string> levels) {
+  if (made_.size() + levels.size() > kMadeFolders) made_.clear();
+  for (const auto& level : levels) made_.insert(folded(level));
+  // Nothing in hand could fail before them: they stay whatever comes.
+  if (levels.empty() || in_hand_.empty()) return;
+  auto item = std::make_shared<Entry>();
+  item->levels = std::move(levels);
+  item->fed = true;
+  item->ready = true;
+  hold(item);
 }
 
 void ExtractionPipeline::place_front() {
@@ -223,7 +291,8 @@ void ExtractionPipeline::place_front() {
     while (!entry->ready) wait(lock);
   }
   in_hand_.pop_front();  // whatever happens next, the entry is through
-  targets_in_hand_.erase(targets_in_hand_.find(folded(entry->target)));
+  for (const auto& name : entry->names) names_in_hand_.erase(names_in_hand_.find(name));
+  if (!entry->temp) return;  // folder levels: made already
   try {
     if (entry->error) {
       try {
@@ -232,7 +301,7 @@ void ExtractionPipeline::place_front() {
         throw EntryDamaged{damage.reason, entry->stored_path};
       }
     }
-    put_in_place(*entry->temp, entry->target, entry->time, entry->attributes, journal_);
+    put_in_place(*entry->temp, entry->target, entry->attributes, journal_, entry->free_name);
   } catch (...) {
     broken_ = true;
     throw;

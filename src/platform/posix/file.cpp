@@ -64,7 +64,11 @@ File::File(const std::string& path, Mode mode) : path_(path) {
     fd = ::open(native.c_str(), open_flags(mode) | O_CLOEXEC | O_NONBLOCK, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) throw OsError(mode == Mode::CreateNew && errno == ELOOP ? EEXIST : errno, path);
-  // A folder opens for reading here, but not on Windows: refuse it the same way.
+  fd_ = fd;
+  // A folder opens for reading here, but not on Windows: refuse it the same way. (A file made
+  // new is no folder.)
+  if (mode == Mode::CreateNew) return;
+  fd_ = -1;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
     const int code = S_ISDIR(st.st_mode) ? EISDIR : errno;
@@ -116,6 +120,12 @@ bool File::is_live_journal(const std::string& path) {
 void File::sync() {
   if (fd_ < 0) throw OsError(EBADF, path_);
   if (::fsync(fd_) != 0) throw OsError(errno, path_);
+}
+
+void File::set_last_write_time(const fs::LocalTime& time) {
+  if (fd_ < 0) throw OsError(EBADF, path_);
+  const struct timespec times[2] = {{0, UTIME_OMIT}, {posix::stamp_or_throw(time, path_), 0}};
+  if (::futimens(fd_, times) != 0) throw OsError(errno, path_);
 }
 
 void File::truncate(std::uint64_t size) {

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <memory>
@@ -135,6 +136,14 @@ bool is_link(const std::string& win_path) {
   return native && ::lstat(native->c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
+NameKind name_kind(const std::string& win_path) {
+  const auto native = to_native(win_path);
+  struct stat st {};
+  if (!native || ::lstat(native->c_str(), &st) != 0) return NameKind::Free;
+  if (S_ISLNK(st.st_mode)) return NameKind::Link;
+  return S_ISDIR(st.st_mode) ? NameKind::Folder : NameKind::File;
+}
+
 std::uint64_t file_size(const std::string& win_path) {
   const struct stat st = stat_or_throw(win_path);
   return S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
@@ -160,6 +169,24 @@ void rename_replace(const std::string& from, const std::string& to) {
   if (::rename(native_from.c_str(), native_to.c_str()) == 0) return;
   const int code = errno;
   struct stat st {};
+  throw OsError(code, ::lstat(native_from.c_str(), &st) != 0 ? from : to);
+}
+
+bool rename_new(const std::string& from, const std::string& to) {
+  const std::string native_from = native_or_throw(from);
+  const std::string native_to = native_or_throw(to);
+  if (::renameat2(AT_FDCWD, native_from.c_str(), AT_FDCWD, native_to.c_str(),
+                  RENAME_NOREPLACE) == 0)
+    return true;
+  int code = errno;
+  if (code == EEXIST) return false;
+  struct stat st {};
+  if (code == EINVAL || code == ENOSYS) {
+    // A file system that cannot refuse a taken name in the rename itself: asked first.
+    if (::lstat(native_to.c_str(), &st) == 0) return false;
+    if (::rename(native_from.c_str(), native_to.c_str()) == 0) return true;
+    code = errno;
+  }
   throw OsError(code, ::lstat(native_from.c_str(), &st) != 0 ? from : to);
 }
 
@@ -222,6 +249,24 @@ void set_attributes(const std::string& win_path, std::uint32_t attributes) {
   if (::chmod(native_or_throw(win_path).c_str(), mode) != 0) throw_errno(win_path);
 }
 
+// A new file is made with 0666 less the umask: its owner may write it unless the umask takes
+// that away, which is read once (the process does not change its umask).
+void set_new_file_attributes(const std::string& win_path, std::uint32_t attributes) {
+  static const bool owner_writes = [] {
+    std::FILE* status = std::fopen("/proc/self/status", "re");
+    if (status == nullptr) return true;
+    char line[256];
+    unsigned mask = 022;
+    while (std::fgets(line, sizeof line, status) != nullptr) {
+      if (std::sscanf(line, "Umask: %o", &mask) == 1) break;
+    }
+    std::fclose(status);
+    return (mask & S_IWUSR) == 0;
+  }();
+  if ((attributes & kReadOnly) == 0 && owner_writes) return;
+  set_attributes(win_path, attributes);
+}
+
 LocalTime last_write_time(const std::string& win_path) {
   const struct stat st = stat_or_throw(win_path);
   std::tm tm{};
@@ -232,17 +277,7 @@ LocalTime last_write_time(const std::string& win_path) {
 // Only the owner may set times; write permission is not needed, so read-only files work too.
 void set_last_write_time(const std::string& win_path, const LocalTime& time) {
   const std::string native = native_or_throw(win_path);
-  if (!is_valid_local_time(time)) throw OsError(EINVAL, win_path);
-  std::tm tm{};
-  tm.tm_year = time.year - 1900;
-  tm.tm_mon = time.month - 1;
-  tm.tm_mday = time.day;
-  tm.tm_hour = time.hour;
-  tm.tm_min = time.minute;
-  tm.tm_sec = time.second;
-  tm.tm_isdst = -1;
-  const std::time_t stamp = std::mktime(&tm);
-  const struct timespec times[2] = {{0, UTIME_OMIT}, {stamp, 0}};
+  const struct timespec times[2] = {{0, UTIME_OMIT}, {posix::stamp_or_throw(time, win_path), 0}};
   if (::utimensat(AT_FDCWD, native.c_str(), times, 0) != 0) throw_errno(win_path);
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/codepage.h"
 #include "platform/error.h"
+#include "platform/win32/native.h"
 #include "platform/write_budget.h"
 
 namespace tarvik {
@@ -112,6 +113,13 @@ bool File::is_live_journal(const std::string& path) {
 void File::sync() {
   if (handle_ == nullptr) throw OsError(ERROR_INVALID_HANDLE, path_);
   if (!::FlushFileBuffers(as_handle(handle_)))
+    throw OsError(static_cast<int>(::GetLastError()), path_);
+}
+
+void File::set_last_write_time(const fs::LocalTime& time) {
+  if (handle_ == nullptr) throw OsError(ERROR_INVALID_HANDLE, path_);
+  const FILETIME utc = win32::file_time_or_throw(time, path_);
+  if (!::SetFileTime(as_handle(handle_), nullptr, nullptr, &utc))
     throw OsError(static_cast<int>(::GetLastError()), path_);
 }
 

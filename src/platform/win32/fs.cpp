@@ -6,6 +6,7 @@
 
 #include "platform/codepage.h"
 #include "platform/error.h"
+#include "platform/win32/native.h"
 
 namespace tarvik::fs {
 namespace {
@@ -103,6 +104,13 @@ bool is_link(const std::string& win_path) {
   return word != INVALID_FILE_ATTRIBUTES && (word & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
+NameKind name_kind(const std::string& win_path) {
+  const DWORD word = attributes_of(win_path);
+  if (word == INVALID_FILE_ATTRIBUTES) return NameKind::Free;
+  if (word & FILE_ATTRIBUTE_REPARSE_POINT) return NameKind::Link;
+  return (word & FILE_ATTRIBUTE_DIRECTORY) ? NameKind::Folder : NameKind::File;
+}
+
 std::uint64_t file_size(const std::string& win_path) {
   const auto data = attribute_data_or_throw(win_path);
   if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
@@ -136,6 +144,16 @@ void rename_replace(const std::string& from, const std::string& to) {
   if (cleared) ::SetFileAttributesW(wide_to.c_str(), target & kSettable);
   const bool source_missing = ::GetFileAttributesW(wide_from.c_str()) == INVALID_FILE_ATTRIBUTES;
   throw OsError(code, source_missing ? from : to);
+}
+
+bool rename_new(const std::string& from, const std::string& to) {
+  const std::wstring wide_from = widen_path(from);
+  const std::wstring wide_to = widen_path(to);
+  if (::MoveFileExW(wide_from.c_str(), wide_to.c_str(), 0)) return true;
+  const DWORD code = ::GetLastError();
+  if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS) return false;
+  const bool source_missing = ::GetFileAttributesW(wide_from.c_str()) == INVALID_FILE_ATTRIBUTES;
+  throw OsError(static_cast<int>(code), source_missing ? from : to);
 }
 
 std::vector<DirEntry> list_directory(const std::string& win_path) {
@@ -191,6 +209,12 @@ void set_attributes(const std::string& win_path, std::uint32_t attributes) {
   }
 }
 
+// A file made with FILE_ATTRIBUTE_NORMAL has the archive bit alone.
+void set_new_file_attributes(const std::string& win_path, std::uint32_t attributes) {
+  if ((attributes & kSettable) == FILE_ATTRIBUTE_ARCHIVE) return;
+  set_attributes(win_path, attributes);
+}
+
 LocalTime last_write_time(const std::string& win_path) {
   const auto data = attribute_data_or_throw(win_path);
   FILETIME local{};
@@ -204,19 +228,7 @@ LocalTime last_write_time(const std::string& win_path) {
 
 // FILE_WRITE_ATTRIBUTES is granted on read-only files; backup semantics open folders.
 void set_last_write_time(const std::string& win_path, const LocalTime& time) {
-  if (!is_valid_local_time(time)) throw OsError(ERROR_INVALID_PARAMETER, win_path);
-  SYSTEMTIME st{};
-  st.wYear = static_cast<WORD>(time.year);
-  st.wMonth = static_cast<WORD>(time.month);
-  st.wDay = static_cast<WORD>(time.day);
-  st.wHour = static_cast<WORD>(time.hour);
-  st.wMinute = static_cast<WORD>(time.minute);
-  st.wSecond = static_cast<WORD>(time.second);
-  FILETIME local{};
-  FILETIME utc{};
-  if (!::SystemTimeToFileTime(&st, &local) || !::LocalFileTimeToFileTime(&local, &utc)) {
-    throw_last_error(win_path);
-  }
+  const FILETIME utc = win32::file_time_or_throw(time, win_path);
   HANDLE handle = ::CreateFileW(widen_path(win_path).c_str(), FILE_WRITE_ATTRIBUTES,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
