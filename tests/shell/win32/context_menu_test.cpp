@@ -1,11 +1,13 @@
 // KZVContextMenu.dll as Explorer uses it: created through CoCreateInstance from its registration,
 // initialised with a data object holding real files (CF_HDROP), its commands put into a real
-// menu and invoked; a stand-in Tarvik.exe records the command line each command starts.
+// menu and invoked; a stand-in Tarvik.exe records the command line each command starts, and
+// the real Tarvik.exe packs and unpacks once from end to end.
 #include <windows.h>
 
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -15,6 +17,7 @@
 #include <thread>
 
 #include "../../platform/native_path.h"
+#include "../../unpack/archive_fixture.h"
 #include "platform/codepage.h"
 #include "shell/names.h"
 #include "shell/registration.h"
@@ -346,6 +349,77 @@ TEST_F(ContextMenuDll, FindsTheProgramThroughApplicationElseBesideItself) {
   EXPECT_EQ(invoke(handler, "TarvikOpen"), E_FAIL);
   EXPECT_FALSE(std::filesystem::exists(native(dir_, "prog\\command_line.txt")));
   EXPECT_EQ(handler->Release(), 0u);
+}
+
+// Waits for every running Tarvik.exe to end (those the handler started); kills what is still
+// running after `timeout_ms` and returns false then.
+bool wait_for_programs(DWORD timeout_ms) {
+  std::vector<HANDLE> running;
+  HANDLE processes = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (processes == INVALID_HANDLE_VALUE) return false;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32FirstW(processes, &entry); more;
+       more = ::Process32NextW(processes, &entry)) {
+    if (::lstrcmpiW(entry.szExeFile, L"Tarvik.exe") != 0) continue;
+    if (HANDLE process = ::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, entry.th32ProcessID))
+      running.push_back(process);
+  }
+  ::CloseHandle(processes);
+  bool ended = true;
+  const auto deadline = ::GetTickCount64() + timeout_ms;
+  for (HANDLE process : running) {
+    const auto now = ::GetTickCount64();
+    const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+    if (::WaitForSingleObject(process, left) != WAIT_OBJECT_0) {
+      ::TerminateProcess(process, 99);
+      ended = false;
+    }
+    ::CloseHandle(process);
+  }
+  return ended;
+}
+
+bool no_display() {
+  return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr &&
+         ::GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) == 0;
+}
+
+// The real program behind the handler: "Создать KZV архив …" packs the selection next to it,
+// "Распаковать в папку: …" and "Распаковать в текущую папку" give the same tree back.
+TEST_F(ContextMenuDll, PacksAndUnpacksWithTheRealProgram) {
+  if (no_display()) GTEST_SKIP() << "no display: run through scripts/test, which starts Xvfb";
+  ASSERT_TRUE(::CopyFileW(widen(TARVIK_GUI).c_str(), widen(prog_ + "\\Tarvik.exe").c_str(), FALSE));
+  const auto work = dir_.win("work");
+  write_file(native(dir_, "work\\Фото и видео\\снимок 1.txt"), "кадр");
+  write_file(native(dir_, "work\\Фото и видео\\вложенная\\b.bin"), std::string(70000, '\x7f'));
+  std::filesystem::remove(native(dir_, "work\\arh.kzv"));
+  const auto before = snapshot(native(dir_, "work"));
+
+  auto run = [&](const std::vector<std::string>& selection, const char* verb) {
+    IContextMenu* handler = handler_for(selection);
+    ASSERT_NE(handler, nullptr);
+    EXPECT_EQ(invoke(handler, verb), S_OK) << verb;
+    EXPECT_TRUE(wait_for_programs(120000)) << verb << ": Tarvik.exe did not end";
+    EXPECT_EQ(handler->Release(), 0u);
+  };
+
+  run({work + "\\a.txt", work + "\\b c.txt", work + "\\Фото и видео"}, "TarvikPack");
+  const auto archive = native(dir_, "work\\a.kzv");
+  ASSERT_TRUE(std::filesystem::exists(archive)) << "no archive after the pack command";
+  EXPECT_FALSE(std::filesystem::exists(native(dir_, "prog\\Tarvik_file.tmp")));
+
+  run({work + "\\a.kzv"}, "TarvikUnpackToFolder");
+  auto unpacked = snapshot(native(dir_, "work\\a"));
+  EXPECT_EQ(unpacked, before);
+
+  std::filesystem::create_directories(native(dir_, "elsewhere"));
+  std::filesystem::copy_file(archive, native(dir_, "elsewhere\\a.kzv"));
+  run({dir_.win("elsewhere\\a.kzv")}, "TarvikUnpackHere");
+  unpacked = snapshot(native(dir_, "elsewhere"));
+  unpacked.erase("a.kzv");
+  EXPECT_EQ(unpacked, before);
+  EXPECT_FALSE(std::filesystem::exists(native(dir_, "prog\\Tarvik_file.tmp")));
 }
 
 }  // namespace
