@@ -453,6 +453,31 @@ std::string gui_program() {
 
 }  // namespace
 
+// Explorer's Properties of Tarvik.exe show the version About shows ("Версия 1.02").
+TEST(Program, CarriesItsVersionBlock) {
+  const std::wstring program = codepage::widen(gui_program());
+  DWORD ignored = 0;
+  const DWORD size = ::GetFileVersionInfoSizeW(program.c_str(), &ignored);
+  ASSERT_GT(size, 0u);
+  std::vector<unsigned char> block(size);
+  ASSERT_TRUE(::GetFileVersionInfoW(program.c_str(), 0, size, block.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(2, 1));
+  EXPECT_EQ(fixed->dwProductVersionMS, MAKELONG(2, 1));
+  auto text = [&](const wchar_t* name) {
+    wchar_t* value = nullptr;
+    UINT chars = 0;
+    const std::wstring key = std::wstring(L"\\StringFileInfo\\041904B0\\") + name;
+    if (!::VerQueryValueW(block.data(), key.c_str(), reinterpret_cast<void**>(&value), &chars)) return std::string();
+    return codepage::narrow(value);
+  };
+  EXPECT_EQ(text(L"ProductVersion"), "1.02");
+  EXPECT_EQ(text(L"FileDescription"), "Архиватор Tarvik");
+  EXPECT_EQ(text(L"OriginalFilename"), "Tarvik.exe");
+}
+
 TEST(Program, RequestsOnAMappedDrive) {
   NEED_DISPLAY();
   TempDir root;
