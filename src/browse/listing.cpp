@@ -23,13 +23,23 @@ Row make_row(const ListedEntry& entry, std::string name) {
 
 std::string_view Row::type() const { return is_folder ? msg::kFolderType : msg::kFileType; }
 
+std::optional<std::string_view> name_at_level(std::string_view path, std::string_view level) {
+  // Q = "\" + path begins with level + "\": path begins with level without its first "\",
+  // then "\" (at the top: Q begins with "\" always).
+  if (!level.empty()) {
+    if (level.front() != kSeparator || path.size() < level.size() ||
+        path.substr(0, level.size() - 1) != level.substr(1) || path[level.size() - 1] != kSeparator)
+      return std::nullopt;
+  }
+  const std::string_view rest = path.substr(level.size());
+  if (rest.empty() || rest.find(kSeparator) != std::string_view::npos) return std::nullopt;
+  return rest;
+}
+
 std::optional<Row> row_at_level(const ListedEntry& entry, std::string_view level) {
-  const std::string q = kSeparator + entry.path;
-  const std::string prefix = std::string(level) + kSeparator;
-  if (!q.starts_with(prefix) || entry.path.size() < level.size()) return std::nullopt;
-  std::string rest = entry.path.substr(level.size());
-  if (rest.empty() || rest.find(kSeparator) != std::string::npos) return std::nullopt;
-  return make_row(entry, std::move(rest));
+  const auto name = name_at_level(entry.path, level);
+  if (!name) return std::nullopt;
+  return make_row(entry, std::string(*name));
 }
 
 Row tree_row(const ListedEntry& entry) { return make_row(entry, entry.path); }

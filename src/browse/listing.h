@@ -32,6 +32,8 @@ struct Row {
 // with Q = "\" + path, a row when Q begins with level + "\" and the rest of the path after its
 // first level.size() characters holds no "\"; that rest is the row's name.
 std::optional<Row> row_at_level(const ListedEntry& entry, std::string_view level);
+// The name alone of that row (a view into `path`), or none.
+std::optional<std::string_view> name_at_level(std::string_view path, std::string_view level);
 // The row of an entry in the whole-tree listing: its whole path as the name.
 Row tree_row(const ListedEntry& entry);
 

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "browse/listing.h"
+#include "browse/table.h"
 #include "cli/help.h"
 #include "cli/terminal_ui.h"
 #include "format/fields.h"
@@ -112,31 +113,6 @@ std::string normalize_level(std::string level) {
   return level;
 }
 
-void print_rows(const std::vector<browse::Row>& rows) {
-  std::vector<std::vector<std::string>> table = {
-      {"Название", "Тип", "Создан", "Полный, байтов", "Сжат, байтов"}};
-  for (const auto& r : rows)
-    table.push_back({format::printable(r.name), std::string(r.type()), format::printable(r.date),
-                     format::printable(r.full_size), r.packed_size});
-  std::vector<std::size_t> width(5, 0);
-  for (const auto& line : table)
-    for (std::size_t c = 0; c < line.size(); ++c)
-      width[c] = std::max(width[c], codepage::code_points(line[c]));
-  std::string out;
-  for (const auto& line : table) {
-    std::string text;
-    for (std::size_t c = 0; c < line.size(); ++c) {
-      bool numeric = c >= 3;
-      std::string pad(width[c] - codepage::code_points(line[c]), ' ');
-      text += numeric ? pad + line[c] : line[c] + (c + 1 < line.size() ? pad : "");
-      if (c + 1 < line.size()) text += "  ";
-    }
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    out += text + "\n";
-  }
-  console::write_out(out);
-}
-
 int pack(const std::vector<std::string>& argv) {
   Args args = parse(argv, 1, {"-n", "-p", "-v", "-j"}, {"-s"});
   if (!args.error.empty()) return usage(args.error);
@@ -222,13 +198,10 @@ int list(const std::vector<std::string>& argv) {
   std::string archive = console::absolute_path(args.operands[0]);
   TerminalUi ui(args.value("-p"));
   if (!password_ok(archive, ui)) return kExitFailed;
-  browse::Listing listing =
-      args.flag("-r") ? browse::list_tree(archive, ui)
-                      : browse::list_level(archive,
-                                           normalize_level(args.operands.size() > 1 ? args.operands[1] : ""),
-                                           ui);
-  if (listing.outcome == Outcome::Done || !listing.rows.empty()) print_rows(listing.rows);
-  return exit_status(listing.outcome);
+  browse::TableRequest table;
+  table.first_volume = archive;
+  if (!args.flag("-r")) table.level = normalize_level(args.operands.size() > 1 ? args.operands[1] : "");
+  return exit_status(browse::write_table(table, ui, console::write_out));
 }
 
 int extract(const std::vector<std::string>& argv) {

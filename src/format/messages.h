@@ -60,6 +60,9 @@ inline constexpr std::string_view kFolderType = "Папка";
 // The browser could not show an archive: `reason` is the message of the walk (a damaged
 // record, an unreadable file).
 std::string listing_failed(std::string_view archive, std::string_view reason);
+// Our own reason for listing_failed(): the archive gave other rows when it was read again.
+inline constexpr std::string_view kArchiveChangedWhileListed =
+    "архив изменился, пока выводилось его содержимое";
 
 // Shell integration: the commands of the menu "Настройки".
 inline constexpr std::string_view kExplorerMenuInstalled = "Контекстное меню проводника установлено!";

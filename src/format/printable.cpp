@@ -17,16 +17,16 @@ bool is_hidden(char32_t c) {
          c == 0xFEFF;                                          // zero-width no-break space
 }
 
-std::string code_of_byte(unsigned char byte) {
+void append_code_of_byte(std::string& out, unsigned char byte) {
   char text[8];
-  std::snprintf(text, sizeof text, "<%02X>", byte);
-  return text;
+  const int n = std::snprintf(text, sizeof text, "<%02X>", byte);
+  out.append(text, static_cast<std::size_t>(n));
 }
 
-std::string code_of(char32_t c) {
+void append_code_of(std::string& out, char32_t c) {
   char text[16];
-  std::snprintf(text, sizeof text, "<U+%04X>", static_cast<unsigned>(c));
-  return text;
+  const int n = std::snprintf(text, sizeof text, "<U+%04X>", static_cast<unsigned>(c));
+  out.append(text, static_cast<std::size_t>(n));
 }
 
 }  // namespace
@@ -34,19 +34,31 @@ std::string code_of(char32_t c) {
 std::string printable(std::string_view text) {
   std::string out;
   out.reserve(text.size());
+  append_printable(out, text);
+  return out;
+}
+
+void append_printable(std::string& out, std::string_view text) {
   for (std::size_t at = 0; at < text.size();) {
+    // A run of plain ASCII, as most names are, goes in at once.
+    std::size_t plain = at;
+    while (plain < text.size() && text[plain] >= 0x20 && text[plain] < 0x7F) ++plain;
+    out.append(text, at, plain - at);
+    at = plain;
+    if (at == text.size()) break;
     const std::size_t start = at;
     const auto c = utf8::decode(text, at);
     if (!c) {
-      out += code_of_byte(static_cast<unsigned char>(text[at]));
+      append_code_of_byte(out, static_cast<unsigned char>(text[at]));
       ++at;
-    } else if (is_hidden(*c)) {
-      out += *c < 0x80 ? code_of_byte(static_cast<unsigned char>(*c)) : code_of(*c);
-    } else {
+    } else if (!is_hidden(*c)) {
       out.append(text, start, at - start);
+    } else if (*c < 0x80) {
+      append_code_of_byte(out, static_cast<unsigned char>(*c));
+    } else {
+      append_code_of(out, *c);
     }
   }
-  return out;
 }
 
 }  // namespace tarvik::format

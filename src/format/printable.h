@@ -12,7 +12,10 @@
 
 namespace tarvik::format {
 
-// `text` (UTF-8) with every such character written as its code. Idempotent.
+// `text` (UTF-8) with every such character written as its code. Idempotent. The result holds
+// no control byte (below 0x20, 0x7F) and is well-formed UTF-8.
 std::string printable(std::string_view text);
+// The same, appended to `out` (no allocation when `out` has the room).
+void append_printable(std::string& out, std::string_view text);
 
 }  // namespace tarvik::format

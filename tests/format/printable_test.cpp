@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+using tarvik::format::append_printable;
 using tarvik::format::printable;
 
 TEST(Printable, ControlAndFormatCharactersAreWrittenAsTheirCode) {
@@ -29,5 +30,8 @@ TEST(Printable, ControlAndFormatCharactersAreWrittenAsTheirCode) {
   for (const auto& c : cases) {
     EXPECT_EQ(printable(c.text), c.shown) << c.shown;
     EXPECT_EQ(printable(printable(c.text)), printable(c.text)) << c.shown;
+    std::string after = "x\x01";  // appended, what is there left alone
+    append_printable(after, c.text);
+    EXPECT_EQ(after, "x\x01" + c.shown) << c.shown;
   }
 }

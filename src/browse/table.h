@@ -1,0 +1,51 @@
+// The listing as a text table, as `tarvik list` prints it: a line of column captions, then
+// one line per row in archive order, every column as wide as its widest text over the whole
+// table (widths in code points of the printable texts; the sizes right-aligned, the other
+// columns left-aligned, two spaces between columns, no space at the end of a line).
+//
+// Memory stays bounded whatever the number of rows. The lines of the first rows are held, up to
+// `held_bytes` of text; when the archive has more, the walk goes on measuring the columns
+// only, and once it is over a second walk from volume 001 prints the rows past those held,
+// with the widths of the whole table. The first walk decides the outcome and shows its
+// messages; the second shows none and stops where the first stopped.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "ops/operation.h"
+#include "platform/ui.h"
+
+namespace tarvik::browse {
+
+// The captions of the columns of a row (browse::Row), in order.
+inline constexpr std::array<std::string_view, 5> kColumnCaptions = {
+    "Название", "Тип", "Создан", "Полный, байтов", "Сжат, байтов"};
+
+// Text held before a listing takes a second walk: tens of thousands of rows of ordinary
+// names.
+inline constexpr std::size_t kHeldTableBytes = std::size_t{4} << 20;
+
+struct TableRequest {
+  std::string first_volume;
+  // The rows of this level (browse::name_at_level); none: every record, named by its whole
+  // path (browse::tree_row).
+  std::optional<std::string> level;
+  std::size_t held_bytes = kHeldTableBytes;
+};
+
+// Receives the table in pieces of whole lines.
+using TextSink = std::function<void(std::string_view)>;
+
+// Walks the archive and writes the table to `write`. Messages go through `ui`. The outcome is
+// the walk's (extract.h): when it is not Done the table holds the rows read before the failure,
+// and nothing at all is written when there were none. When the archive no longer gives the
+// same rows on the second walk (it was rewritten meanwhile), the table stops at the first row
+// that differs in width or is missing, and the archive is named as changed (Failed).
+Outcome write_table(const TableRequest& request, Ui& ui, const TextSink& write);
+
+}  // namespace tarvik::browse
