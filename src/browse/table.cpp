@@ -190,7 +190,9 @@ Outcome write_table(const TableRequest& request, Ui& ui, const TextSink& write) 
            widths);
   held.for_each([&](const Texts& texts) { out.line(texts, widths); });
   if (held.count() < rows) {
-    // The rows past those held, from a second walk that shows nothing.
+    // The rows past those held, from a second walk that shows nothing; what is held goes out
+    // first.
+    out.flush();
     SilentUi silent;
     std::size_t seen = 0;
     bool same = true;

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <random>
 
 #include "../unpack/archive_fixture.h"
+#include "browse/table.h"
 #include "format/messages.h"
 #include "format/names.h"
 #include "platform/fs.h"
@@ -181,6 +183,60 @@ TEST(Cli, ListAndExtractALevel) {
   EXPECT_EQ(got.size(), 3u);
   EXPECT_EQ(got["\\данные.bin"], mixed_bytes(300 * 1024, 1));
   EXPECT_EQ(got["\\вложенная\\пусто.txt"], "");
+}
+
+// More rows than `tarvik list` holds: what it prints is the table of a single walk, on a sound
+// archive and on one damaged past the held rows (then with the message once and status 1).
+TEST(Cli, ListOfMoreRowsThanHeldPrintsTheTableOfOneWalk) {
+  TempDir dir;
+  // Rows of about 1 KiB (names of 480 Cyrillic letters): 5,000 of them pass what is held.
+  std::string letters;
+  for (int i = 0; i < 480; ++i) letters += "ж";
+  test::FixtureArchive a;
+  for (int i = 0; i < 5000; ++i) {
+    const std::string path = "\\" + std::to_string(i) + test::cp(letters);
+    a.entries.push_back(i % 10 == 0 ? test::file(path, std::to_string(i)) : test::folder(path));
+  }
+  test::write_archive(dir.win(), "sound", a);
+  a.entries.push_back(test::file("\\x", ""));
+  a.entries.back().raw = "F999";
+  test::write_archive(dir.win(), "damaged", a);
+
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+  };
+  const Case cases[] = {
+      {{"list", "-r", "sound.kzv"}, 0},
+      {{"list", "sound.kzv", "\\"}, 0},
+      {{"list", "-r", "damaged.kzv"}, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args[2]);
+    browse::TableRequest request;
+    request.first_volume = format::join_path(dir.win(), c.args[1] == "-r" ? c.args[2] : c.args[1]);
+    if (c.args[1] != "-r") request.level = "";
+    request.held_bytes = std::numeric_limits<std::size_t>::max();
+    test::RecordingUi ui;
+    std::string expected;
+    const Outcome outcome =
+        browse::write_table(request, ui, [&](std::string_view piece) { expected += piece; });
+    ASSERT_GT(expected.size(), browse::kHeldTableBytes);
+    ASSERT_EQ(outcome == Outcome::Done ? 0 : 1, c.status);
+
+    const auto ran = tarvik_run(c.args, dir.win());
+    EXPECT_EQ(ran.status, c.status);
+    EXPECT_TRUE(ran.out == expected) << "the table differs from the one of a single walk";
+    ASSERT_EQ(ui.messages.size(), static_cast<std::size_t>(c.status));
+    for (const auto& message : ui.messages) {
+      const auto at = ran.err.find(message);
+      EXPECT_NE(at, std::string::npos) << ran.err;
+      EXPECT_EQ(ran.err.find(message, at + 1), std::string::npos) << ran.err;
+    }
+    if (c.status == 0) {
+      EXPECT_EQ(ran.err, "");
+    }
+  }
 }
 
 // A self-extracting archive runs on its own, also under another file name and with its

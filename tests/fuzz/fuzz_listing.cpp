@@ -1,13 +1,62 @@
 // The listing walk of the browser (Raspakovka1): the whole tree and one level, as
-// `tarvik list` and the browser window build them, after the password check.
+// `tarvik list` and the browser window build them, after the password check; and the table of
+// `tarvik list -r`, which must be the same whether its rows were all held or came from a
+// second walk.
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 
 #include "browse/listing.h"
+#include "browse/table.h"
 #include "fuzz_support.h"
 #include "ops/checks.h"
 #include "unpack/extract.h"
 
 using namespace tarvik;
+
+namespace {
+
+// Counts the messages it passes on.
+class CountingUi final : public Ui {
+ public:
+  explicit CountingUi(Ui& inner) : inner_(inner) {}
+  std::size_t messages = 0;
+  void show_message(std::string_view text) override {
+    ++messages;
+    inner_.show_message(text);
+  }
+  std::optional<std::string> ask(std::string_view title, std::string_view prompt) override {
+    return inner_.ask(title, prompt);
+  }
+  void set_caption(std::string_view text) override { inner_.set_caption(text); }
+  void set_item(std::string_view text) override { inner_.set_item(text); }
+  void set_progress_max(std::uint64_t max) override { inner_.set_progress_max(max); }
+  void set_progress(std::uint64_t position) override { inner_.set_progress(position); }
+  void advance(std::uint64_t bytes) override { inner_.advance(bytes); }
+  bool pump() override { return inner_.pump(); }
+
+ private:
+  Ui& inner_;
+};
+
+struct Table {
+  Outcome outcome;
+  std::string text;
+  std::size_t messages;
+};
+
+Table table_of(const std::string& first, std::size_t held, Ui& ui) {
+  browse::TableRequest request;
+  request.first_volume = first;
+  request.held_bytes = held;
+  CountingUi counting(ui);
+  Table t{Outcome::Done, "", 0};
+  t.outcome = browse::write_table(request, counting, [&](std::string_view piece) { t.text += piece; });
+  t.messages = counting.messages;
+  return t;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const fuzz::Input input = fuzz::split(data, size);
@@ -25,6 +74,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (browse::level_up(level) != "") fuzz::finding("up from a level below the top");
     break;
   }
-  (void)tree;
+  const Table one = table_of(first, std::numeric_limits<std::size_t>::max(), ui);
+  const Table two = table_of(first, 0, ui);
+  if (one.outcome != tree.outcome) fuzz::finding("the table's outcome differs from the listing's");
+  const std::size_t lines = static_cast<std::size_t>(std::count(one.text.begin(), one.text.end(), '\n'));
+  if (lines != (tree.rows.empty() && tree.outcome != Outcome::Done ? 0 : tree.rows.size() + 1))
+    fuzz::finding("the table's rows differ from the listing's");
+  if (two.outcome != one.outcome || two.text != one.text || two.messages != one.messages)
+    fuzz::finding("the table of two walks differs from the table of one");
   return 0;
 }
