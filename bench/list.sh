@@ -6,7 +6,12 @@
 #      to `unzip -l` of a zip -6 archive of the same folder.
 #   2. `tarvik list -r` as the archive grows: the same records with the random files making it
 #      128, 256, 512 and 1024 MiB (and the records alone), then 1024 MiB with twice the records.
-# With QUICK=1: the c++ and linux folders of /usr/include and sizes of 32 to 256 MiB.
+#   3. Many entries: 100,000 empty files in 51 folders (as bench/browser.sh makes them), listed
+#      by `tarvik list -r` next to `unzip -l` of a zip -6 of the same folder; tarvik's peak
+#      memory must stay under BENCH_RSS_LIMIT_MIB (64): the table's memory is bounded whatever
+#      the number of rows (past about 4 MiB of text the rows come from a second walk).
+# With QUICK=1: the c++ and linux folders of /usr/include, sizes of 32 to 256 MiB, 20,000
+# entries. Exits non-zero when tarvik goes over the memory limit.
 # Wall time is the best of 11 runs (5 with QUICK=1; BENCH_REPS to change). CPU time is shown
 # but too coarse (10 ms) for runs this short. Everything on a tmpfs.
 # shellcheck source=bench/common.bash
@@ -20,6 +25,7 @@ else
   REPS=${BENCH_REPS:-11}
 fi
 top=${sizes[-1]}
+limit_mib=${BENCH_RSS_LIMIT_MIB:-64}
 
 work=$BENCH_TMP/list
 mkdir -p "$work"
@@ -152,6 +158,51 @@ for name in "${names[@]}"; do
 done
 rm -rf "${names[@]/#/$work/}"
 hr
+
+# 3. Many entries, against unzip -l.
+if [ "$QUICK" = 1 ]; then
+  flat=10000 folders=10
+else
+  flat=50000 folders=50
+fi
+per_folder=1000
+many=$work/many
+mkdir -p "$many/flat"
+say "Packing $((flat + folders * per_folder)) empty files in $((folders + 1)) folders (untimed)..."
+(cd "$many/flat" && seq -f 'f%05g.txt' 0 $((flat - 1)) | xargs touch)
+for ((i = 0; i < folders; i++)); do
+  d=$(printf 'd%02d' "$i")
+  mkdir -p "$many/$d"
+  (cd "$many/$d" && seq -f "${d}_%04g.txt" 0 $((per_folder - 1)) | xargs touch)
+done
+(cd "$many" && "$TV" pack -n a flat d[0-9]* >/dev/null && zip -6 -r -q a.zip flat d[0-9]*)
+rm -rf "$many/flat" "$many"/d[0-9]*
+cd "$many" || exit 1
+compare ":" "$(printf '%q ' "$TV" list a.kzv -r)" ":" "$(printf '%q ' unzip -l a.zip)"
+cd - >/dev/null || exit 1
+many_tv=$("$TV" list "$many/a.kzv" -r | tail -n +2 | wc -l)
+many_zip=$(unzip -Z1 "$many/a.zip" | wc -l)
+if [ "$A_RSS" -le $((limit_mib * 1024)) ]; then verdict=pass; else verdict="FAIL (over $limit_mib MiB)"; fi
+echo
+say "3. Listing an archive of $many_tv entries, tarvik against unzip"
+say "   (each $REPS times in turn; wall and CPU the best run, peak memory the largest; $CMP_LOAD)"
+printf '%-17s %11s %8s %8s %8s %9s %14s\n' "program" "archive MiB" "records" "wall s" \
+  "CPU s" "peak MiB" "µs per record"
+hr
+printf '%-17s %11s %8s %8.3f %8.2f %9s %14s\n' "tarvik list -r" "$(mib "$(size_of "$many/a.kzv")")" \
+  "$many_tv" "$A_WALL" "$A_CPU" "$(fmt %.1f "$A_RSS / 1024")" \
+  "$(fmt %.2f "$A_WALL * 1e6 / $many_tv")"
+printf '%-17s %11s %8s %8.3f %8.2f %9s %14s\n' "unzip -l" "$(mib "$(size_of "$many/a.zip")")" \
+  "$many_zip" "$B_WALL" "$B_CPU" "$(fmt %.1f "$B_RSS / 1024")" \
+  "$(fmt %.2f "$B_WALL * 1e6 / $many_zip")"
+printf '%-17s %11s %8s %8s %8s %9s %14s\n' "tarvik/unzip" \
+  "$(ratio "$(size_of "$many/a.kzv")" "$(size_of "$many/a.zip")")" \
+  "$(ratio "$many_tv" "$many_zip")" "$(ratio "$A_WALL" "$B_WALL")" \
+  "$(ratio "$A_CPU" "$B_CPU")" "$(ratio "$A_RSS" "$B_RSS")" ""
+hr
+many_line="tarvik list -r x$(ratio "$A_WALL" "$B_WALL") the time of unzip -l ($(fmt %.3f "$A_WALL") s vs $(fmt %.3f "$B_WALL") s), peak memory $(fmt %.1f "$A_RSS / 1024") MiB vs $(fmt %.1f "$B_RSS / 1024") MiB on $many_tv entries: under $limit_mib MiB: $verdict"
+rm -rf "$many"
+
 small=s${sizes[0]}
 echo
 say "Summary:"
@@ -160,4 +211,6 @@ note "archive ${sizes[0]} -> $top MiB ($(calc "$top / ${sizes[0]}")x the size), 
   "time x$(ratio "${wall_of[s$top]}" "${wall_of[$small]}") ($(fmt %.3f "${wall_of[$small]}") s -> $(fmt %.3f "${wall_of[s$top]}") s)"
 note "$top MiB, records ${rec_of[s$top]} -> ${rec_of[d$top]} (x$(ratio "${rec_of[d$top]}" "${rec_of[s$top]}")):" \
   "time x$(ratio "${wall_of[d$top]}" "${wall_of[s$top]}") ($(fmt %.3f "${wall_of[s$top]}") s -> $(fmt %.3f "${wall_of[d$top]}") s)"
+note "$many_line"
 say "list.sh took $(fmt %.0f "$EPOCHREALTIME - $start") s (most of it packing the archives)"
+[ "$verdict" = pass ]

@@ -151,18 +151,15 @@ class HeldRows {
   std::vector<std::string> blocks_;
 };
 
-// The walk of a table: hands each row of the request to `each` as its printable cells.
+// The walk of a table: hands each entry of the request's rows to `each` with the row's name.
 template <typename Each>
-Outcome walk_rows(const TableRequest& request, Ui& ui, Cells& cells, Each each) {
+Outcome walk_rows(const TableRequest& request, Ui& ui, Each each) {
   return Raspakovka1(request.first_volume, ui, [&](const ListedEntry& entry) {
-    if (request.level) {
-      const auto name = name_at_level(entry.path, *request.level);
-      if (!name) return;
-      cells.set(entry, *name);
-    } else {
-      cells.set(entry, entry.path);
+    if (!request.level) {
+      each(entry, std::string_view(entry.path));
+    } else if (const auto name = name_at_level(entry.path, *request.level)) {
+      each(entry, *name);
     }
-    each(cells);
   });
 }
 
@@ -175,11 +172,12 @@ Outcome write_table(const TableRequest& request, Ui& ui, const TextSink& write) 
   bool holding = true;
   std::size_t rows = 0;
   Cells cells;
-  Outcome outcome = walk_rows(request, ui, cells, [&](const Cells& row) {
-    const Texts texts = row.texts();
+  Outcome outcome = walk_rows(request, ui, [&](const ListedEntry& entry, std::string_view name) {
+    cells.set(entry, name);
+    const Texts texts = cells.texts();
     for (std::size_t c = 0; c < kColumns; ++c)
       widths[c] = std::max(widths[c], codepage::code_points(texts[c]));
-    holding = holding && held.add(row);
+    holding = holding && held.add(cells);
     ++rows;
   });
   if (outcome != Outcome::Done && rows == 0) return outcome;
@@ -196,10 +194,11 @@ Outcome write_table(const TableRequest& request, Ui& ui, const TextSink& write) 
     SilentUi silent;
     std::size_t seen = 0;
     bool same = true;
-    (void)walk_rows(request, silent, cells, [&](const Cells& row) {
+    (void)walk_rows(request, silent, [&](const ListedEntry& entry, std::string_view name) {
       const std::size_t index = seen++;
       if (!same || index < held.count() || index >= rows) return;
-      const Texts texts = row.texts();
+      cells.set(entry, name);
+      const Texts texts = cells.texts();
       same = fits(texts, widths);
       if (same) out.line(texts, widths);
     });
