@@ -151,16 +151,21 @@ class HeldRows {
   std::vector<std::string> blocks_;
 };
 
-// The walk of a table: hands each entry of the request's rows to `each` with the row's name.
+// The walk of a table: hands each entry of the request's rows to `each` with the row's name;
+// `enough` as Raspakovka1's.
 template <typename Each>
-Outcome walk_rows(const TableRequest& request, Ui& ui, Each each) {
-  return Raspakovka1(request.first_volume, ui, [&](const ListedEntry& entry) {
-    if (!request.level) {
-      each(entry, std::string_view(entry.path));
-    } else if (const auto name = name_at_level(entry.path, *request.level)) {
-      each(entry, *name);
-    }
-  });
+Outcome walk_rows(const TableRequest& request, Ui& ui, Each each,
+                  const std::function<bool()>& enough = {}) {
+  return Raspakovka1(
+      request.first_volume, ui,
+      [&](const ListedEntry& entry) {
+        if (!request.level) {
+          each(entry, std::string_view(entry.path));
+        } else if (const auto name = name_at_level(entry.path, *request.level)) {
+          each(entry, *name);
+        }
+      },
+      enough);
 }
 
 }  // namespace
@@ -194,14 +199,17 @@ Outcome write_table(const TableRequest& request, Ui& ui, const TextSink& write) 
     SilentUi silent;
     std::size_t seen = 0;
     bool same = true;
-    (void)walk_rows(request, silent, [&](const ListedEntry& entry, std::string_view name) {
-      const std::size_t index = seen++;
-      if (!same || index < held.count() || index >= rows) return;
-      cells.set(entry, name);
-      const Texts texts = cells.texts();
-      same = fits(texts, widths);
-      if (same) out.line(texts, widths);
-    });
+    (void)walk_rows(
+        request, silent,
+        [&](const ListedEntry& entry, std::string_view name) {
+          const std::size_t index = seen++;
+          if (index < held.count()) return;
+          cells.set(entry, name);
+          const Texts texts = cells.texts();
+          same = fits(texts, widths);
+          if (same) out.line(texts, widths);
+        },
+        [&] { return !same || seen == rows; });
     if (!same || seen != rows) {
       out.flush();
       ui.show_message(msg::listing_failed(request.first_volume, msg::kArchiveChangedWhileListed));

@@ -7,7 +7,7 @@
 // `held_bytes` of text; when the archive has more, the walk goes on measuring the columns
 // only, and once it is over a second walk from volume 001 prints the rows past those held,
 // with the widths of the whole table. The first walk decides the outcome and shows its
-// messages; the second shows none and stops where the first stopped.
+// messages; the second shows none and ends at the last row the first gave.
 #pragma once
 
 #include <array>
@@ -43,9 +43,10 @@ using TextSink = std::function<void(std::string_view)>;
 
 // Walks the archive and writes the table to `write`. Messages go through `ui`. The outcome is
 // the walk's (extract.h): when it is not Done the table holds the rows read before the failure,
-// and nothing at all is written when there were none. When the archive no longer gives the
-// same rows on the second walk (it was rewritten meanwhile), the table stops at the first row
-// that differs in width or is missing, and the archive is named as changed (Failed).
+// and nothing at all is written when there were none. The table has the rows of the first
+// walk: when the second walk no longer gives them (the archive was rewritten meanwhile), the
+// table stops at the first row that is missing or wider than its columns, and the archive is
+// named as changed (Failed).
 Outcome write_table(const TableRequest& request, Ui& ui, const TextSink& write);
 
 }  // namespace tarvik::browse

@@ -240,7 +240,9 @@ class ChosenVisitor final : public CheckingVisitor {
 
 class ListingVisitor final : public RecordVisitor {
  public:
-  explicit ListingVisitor(const std::function<void(const ListedEntry&)>& each) : each_(each) {}
+  ListingVisitor(const std::function<void(const ListedEntry&)>& each,
+                 const std::function<bool()>& enough)
+      : each_(each), enough_(enough) {}
   void folder(const Record& record) override {
     ListedEntry entry;
     entry.is_folder = true;
@@ -257,9 +259,11 @@ class ListingVisitor final : public RecordVisitor {
     entry.attributes = record.attributes;
     each_(entry);
   }
+  bool enough() const override { return enough_ && enough_(); }
 
  private:
   const std::function<void(const ListedEntry&)>& each_;
+  const std::function<bool()>& enough_;
 };
 
 class TestVisitor final : public CheckingVisitor {
@@ -369,8 +373,9 @@ Outcome Raspakovka2(const ChosenRequest& request, Operation& op) {
 }
 
 Outcome Raspakovka1(const std::string& first_volume, Ui& ui,
-                    const std::function<void(const ListedEntry&)>& each) {
-  ListingVisitor visitor(each);
+                    const std::function<void(const ListedEntry&)>& each,
+                    const std::function<bool()>& enough) {
+  ListingVisitor visitor(each, enough);
   WalkOptions options;
   options.first_volume = first_volume;
   options.later_checksums = unpack::LaterChecksums::Skip;

@@ -74,9 +74,11 @@ struct ListedEntry {
 // The listing walk: every record of the archive, from volume 001 (a volume file), handed to
 // `each` in archive order; nothing is written; data are seeked over, later volumes followed
 // (their checksums are not read). The volume number is not compared with "001". Outcomes as
-// above (a damaged record: the entries before it have been handed on, then Failed).
+// above (a damaged record: the entries before it have been handed on, then Failed). When
+// `enough` is given it is asked after each record: true ends the walk there (Done).
 Outcome Raspakovka1(const std::string& first_volume, Ui& ui,
-                    const std::function<void(const ListedEntry&)>& each);
+                    const std::function<void(const ListedEntry&)>& each,
+                    const std::function<bool()>& enough = {});
 
 // The self-extracting run (operation code "6") without its checksum check: the archive inside
 // the executable `exe_path` (header at the stub size stored in its tail) into the executable's

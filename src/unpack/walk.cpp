@@ -80,6 +80,7 @@ Outcome walk_archive(const WalkOptions& options, RecordVisitor& visitor, Ui& ui)
       }
       if (data) data->skip_rest();
       visitor.after_record(*chain);
+      if (visitor.enough()) break;
     }
     entry.clear();
     try {

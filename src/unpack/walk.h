@@ -56,6 +56,8 @@ class RecordVisitor {
   virtual bool go_on_after_damage() const { return false; }
   // After each record (progress, pending work).
   virtual void after_record(VolumeChain&) {}
+  // Asked after each record: true ends the walk there, as at the end of the records.
+  virtual bool enough() const { return false; }
   // After the last record: work still under way is finished (and may report damage).
   virtual void end_of_records() {}
   // True when the visitor met something that makes the run fail although it went on.

@@ -37,19 +37,6 @@ std::optional<unsigned char> byte_of(char32_t c) {
   return std::nullopt;
 }
 
-void append_utf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 }  // namespace
 
 std::optional<std::string> to_archive(std::string_view utf8) {
@@ -66,12 +53,25 @@ std::optional<std::string> to_archive(std::string_view utf8) {
 }
 
 std::string from_archive(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size() * 2);
+  // Every name of every record passes here: written in place, at most three bytes a byte.
+  std::string out(bytes.size() * 3, '\0');
+  char* at = out.data();
   for (const char ch : bytes) {
     const auto byte = static_cast<unsigned char>(ch);
-    append_utf8(out, byte < 0x80 ? char32_t{byte} : char32_t{kUpperHalf[byte - 0x80]});
+    if (byte < 0x80) {
+      *at++ = ch;
+      continue;
+    }
+    const char32_t c = kUpperHalf[byte - 0x80];
+    if (c < 0x800) {
+      *at++ = static_cast<char>(0xC0 | (c >> 6));
+    } else {
+      *at++ = static_cast<char>(0xE0 | (c >> 12));
+      *at++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    }
+    *at++ = static_cast<char>(0x80 | (c & 0x3F));
   }
+  out.resize(static_cast<std::size_t>(at - out.data()));
   return out;
 }
 
