@@ -3,8 +3,8 @@
 // table (widths in code points of the printable texts; the sizes right-aligned, the other
 // columns left-aligned, two spaces between columns, no space at the end of a line).
 //
-// Memory stays bounded whatever the number of rows. The lines of the first rows are held, up to
-// `held_bytes` of text; when the archive has more, the walk goes on measuring the columns
+// Memory stays bounded whatever the number of rows. The printable texts of the first rows are
+// held, up to `held_bytes`; when the archive has more, the walk goes on measuring the columns
 // only, and once it is over a second walk from volume 001 prints the rows past those held,
 // with the widths of the whole table. The first walk decides the outcome and shows its
 // messages; the second shows none and ends at the last row the first gave.
