@@ -1,5 +1,7 @@
 #include "pack/deflate.h"
 
+#include <algorithm>
+
 #include "format/messages.h"
 #include "format/records.h"
 #include "ops/journal.h"
@@ -9,6 +11,7 @@
 namespace tarvik {
 
 constexpr std::string_view kSpillSuffix = ".tzs";
+constexpr std::size_t kSpillReadBlock = 256 * 1024;
 
 SpillBuffer::SpillBuffer(RollbackJournal* journal, std::string stem, std::size_t memory_limit)
     : journal_(journal), stem_(std::move(stem)), memory_limit_(memory_limit) {}
@@ -60,15 +63,20 @@ bool SpillBuffer::for_each_chunk(std::size_t chunk,
     if (!sink(memory_.data() + pos, std::min(chunk, memory_.size() - pos))) return false;
   }
   if (!spill_ || spilled_ == 0) return true;
-  std::vector<char> block(chunk);
+  // Read back in large blocks (a whole number of chunks): one system call per chunk costs more
+  // than the rest of the copy.
+  const std::size_t block_size = std::max(chunk, kSpillReadBlock / chunk * chunk);
+  std::vector<char> block(static_cast<std::size_t>(std::min<std::uint64_t>(block_size, spilled_)));
   File& file = spill_->file();
   try {
     file.seek(0);
     for (std::uint64_t left = spilled_; left > 0;) {
-      std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, left));
+      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), left));
       if (file.read(block.data(), n) != n)
         throw PackFailure(msg::cannot_read(file.path(), "файл короче записанного в него"));
-      if (!sink(block.data(), n)) return false;
+      for (std::size_t pos = 0; pos < n; pos += chunk) {
+        if (!sink(block.data() + pos, std::min(chunk, n - pos))) return false;
+      }
       left -= n;
     }
   } catch (const OsError& e) {

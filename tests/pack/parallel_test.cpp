@@ -12,6 +12,7 @@
 #include "archive_reader.h"
 #include "format/messages.h"
 #include "ops/runner.h"
+#include "pack/deflate.h"
 #include "pack/packer.h"
 #include "pack/parallel_deflate.h"
 #include "platform/fs.h"
@@ -200,5 +201,37 @@ TEST(Threads, AbortAtEveryPointOfAThreadedRunLeavesNothing) {
     EXPECT_EQ(outcome, Outcome::Aborted);
     EXPECT_EQ(t->files(), before);
     EXPECT_TRUE(ui.messages.empty());
+  }
+}
+
+// The compressed bytes of a big file come back in chunks: the memory part, then the spill file
+// read back in large blocks, cut into the same chunks as one chunk at a time would give; a sink
+// that says stop is not called again.
+TEST(SpillBuffer, HandsBackEveryByteInTheSameChunks) {
+  TempDir dir;
+  const std::size_t memory_limit = 1000;
+  const std::string data = noise(700 * 1024 + 333, 9);
+  SpillBuffer buffer(nullptr, dir.win("arh.kzv"), memory_limit);
+  for (int round = 0; round < 2; ++round) {  // cleared and used again, as for the next file
+    buffer.clear();
+    for (std::size_t at = 0; at < data.size(); at += 4097)
+      buffer.append(data.data() + at, std::min<std::size_t>(4097, data.size() - at));
+    ASSERT_EQ(buffer.size(), data.size());
+    std::string back;
+    std::vector<std::size_t> sizes;
+    EXPECT_TRUE(buffer.for_each_chunk(1024, [&](const char* p, std::size_t n) {
+      back.append(p, n);
+      sizes.push_back(n);
+      return true;
+    }));
+    EXPECT_EQ(back, data);
+    ASSERT_GT(sizes.size(), 2u);
+    EXPECT_EQ(sizes[0], memory_limit);
+    for (std::size_t i = 1; i + 1 < sizes.size(); ++i) ASSERT_EQ(sizes[i], 1024u) << i;
+    EXPECT_EQ(sizes.back(), (data.size() - memory_limit) % 1024);
+
+    std::size_t calls = 0;
+    EXPECT_FALSE(buffer.for_each_chunk(1024, [&](const char*, std::size_t) { return ++calls < 300; }));
+    EXPECT_EQ(calls, 300u);
   }
 }
