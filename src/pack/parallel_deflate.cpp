@@ -74,9 +74,11 @@ void put_be32(SpillBuffer& out, unsigned long value) {
 
 ParallelDeflater::ParallelDeflater(unsigned threads) {
   const unsigned n = worker_count(threads);
-  // One block in hand for each worker and two more: every worker stays busy, and the blocks
-  // that wait to be taken (each up to a block's size) stay few whatever the thread count.
-  window_ = static_cast<std::size_t>(n) + 2;
+  // One block's worth of input in hand for each worker and two more: every worker stays busy,
+  // and the blocks that wait to be taken stay few whatever the thread count. Small files are
+  // many blocks to that worth: they are handed out without waiting for the writer at each one.
+  window_bytes_ = (static_cast<std::uint64_t>(n) + 2) * kDeflateBlock;
+  window_ = static_cast<std::size_t>(n) * kBlocksInFlightPerWorker;
   threads_.reserve(n);
   try {
     for (unsigned i = 0; i < n; ++i) threads_.emplace_back([this] { work(); });
@@ -124,11 +126,16 @@ void ParallelDeflater::work() {
   std::unique_lock lock(mutex_);
   for (;;) {
     to_workers_.wait(lock, [&] {
-      return stop_ || (started_ < taken_ + blocks_.size() && started_ < taken_ + window_);
+      if (stop_) return true;
+      if (started_ >= taken_ + blocks_.size()) return false;  // nothing waits
+      if (started_ == taken_) return true;                     // nothing in flight
+      return started_ < taken_ + window_ &&
+             in_flight_bytes_ + blocks_[started_ - taken_].length <= window_bytes_;
     });
     if (stop_) return;
     Block& b = blocks_[started_ - taken_];  // stays in place: the deque only grows at its back
     ++started_;                             // and loses its front after the block was done
+    in_flight_bytes_ += b.length;
     lock.unlock();
 
     std::string error;
@@ -193,6 +200,7 @@ std::optional<std::uint64_t> ParallelDeflater::take(SpillBuffer& out,
       block = std::move(blocks_.front());
       blocks_.pop_front();
       ++taken_;
+      in_flight_bytes_ -= block.length;
     }
     to_workers_.notify_all();
     if (!block.error.empty()) throw PackFailure(block.error);

@@ -10,7 +10,9 @@
 // threads (the block size is fixed).
 //
 // Memory is bounded whatever the sizes and the thread count: at most kMaxWorkers workers, each
-// with one z_stream and one input block, and at most window() blocks started and not yet taken.
+// with one z_stream and one input block, and blocks started and not yet taken of at most
+// (workers + 2) blocks' worth of input, and at most window() of them: many small files are in
+// flight at once, big ones few.
 #pragma once
 
 #include <condition_variable>
@@ -31,6 +33,8 @@ class SpillBuffer;
 
 inline constexpr std::size_t kDeflateBlock = 256 * 1024;
 inline constexpr std::size_t kDeflateDictionary = 32 * 1024;
+// Blocks started and not yet taken, at most, for each worker (small files: a block each).
+inline constexpr std::size_t kBlocksInFlightPerWorker = 32;
 
 class ParallelDeflater {
  public:
@@ -81,7 +85,9 @@ class ParallelDeflater {
   std::deque<FileJob> files_;
   std::size_t taken_ = 0;     // blocks taken so far
   std::size_t started_ = 0;   // blocks handed to a worker so far
-  std::size_t window_ = 0;
+  std::uint64_t in_flight_bytes_ = 0;  // input bytes of the blocks started and not yet taken
+  std::size_t window_ = 0;             // blocks started and not yet taken, at most
+  std::uint64_t window_bytes_ = 0;     // their input bytes, at most (one block always may start)
   bool stop_ = false;
   std::vector<std::thread> threads_;
 };
