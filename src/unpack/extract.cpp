@@ -51,15 +51,24 @@ std::string below(const std::string& folder, std::string_view relative) {
 // (the user's own) fails the run naming it, before anything is written below it. Returns the
 // levels it made, outermost first.
 std::vector<std::string> require_folder(const std::string& folder, RollbackJournal* journal) {
-  if (fs::is_directory(folder)) return {};
-  for (std::string level = folder; !level.empty();) {
-    if (fs::exists(level) && !fs::is_directory(level))
+  // Up from `folder` to the first level that is a folder, one question to the system a level
+  // (the levels above a folder are folders).
+  std::string level = folder;
+  for (;;) {
+    const fs::NameKind kind = fs::name_kind(level);
+    if (kind == fs::NameKind::Folder) break;
+    if (kind == fs::NameKind::Link && fs::is_directory(level)) break;
+    if (kind == fs::NameKind::File || (kind == fs::NameKind::Link && fs::exists(level)))
       throw WriteFailure{level, "на этом месте уже есть файл, а в архиве это папка"};
     const std::string_view up = format::folder_part(level);
-    if (up.size() >= level.size()) break;
+    if (up.size() >= level.size()) {
+      level.clear();
+      break;
+    }
     level = std::string(up);
   }
-  return CreateAllDir(folder + kSeparator, journal);
+  if (level.size() == folder.size()) return {};
+  return CreateAllDir(folder + kSeparator, journal, level.size());
 }
 
 // Inflates one file entry into a work file beside `target`, then puts it in place
@@ -293,7 +302,8 @@ class TestVisitor final : public CheckingVisitor {
 
 }  // namespace
 
-std::vector<std::string> CreateAllDir(const std::string& folder, RollbackJournal* journal) {
+std::vector<std::string> CreateAllDir(const std::string& folder, RollbackJournal* journal,
+                                      std::size_t existing) {
   std::vector<std::string> created;
   // The root exists: a drive ("C:\"), a share ("\\server\share\") or "\".
   std::size_t pos = 0;
@@ -309,7 +319,7 @@ std::vector<std::string> CreateAllDir(const std::string& folder, RollbackJournal
   while (pos < folder.size()) {
     std::size_t end = folder.find(kSeparator, pos);
     if (end == std::string::npos) end = folder.size();
-    if (end > pos) {
+    if (end > pos && end > existing) {
       const std::string level = folder.substr(0, end);
       if (!fs::name_taken(level)) {
         const std::uint64_t mark = journal ? journal->mark() : 0;

@@ -107,7 +107,9 @@ Outcome test_archive(const std::string& first_volume, Operation& op);
 // Creates every missing level of `folder` (ending in "\"), outermost first, and journals each
 // level it created as a folder entry with its trailing "\" (when `journal` is given), before it
 // is created. Returns the levels it created, outermost first. throws OsError naming the level
-// that could not be created.
-std::vector<std::string> CreateAllDir(const std::string& folder, RollbackJournal* journal);
+// that could not be created. The levels within the first `existing` characters are known to
+// exist and are not asked about.
+std::vector<std::string> CreateAllDir(const std::string& folder, RollbackJournal* journal,
+                                      std::size_t existing = 0);
 
 }  // namespace tarvik
