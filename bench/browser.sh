@@ -63,14 +63,8 @@ winpath() { echo "Z:${1//\//\\}"; }
 
 # The archive.
 work=$BENCH_TMP/browser
-mkdir -p "$work/src/flat"
 say "Making the archive (untimed): $((flat + folders * per_folder)) files in $((folders + 1)) folders..."
-(cd "$work/src/flat" && seq -f 'f%05g.txt' 0 $((flat - 1)) | xargs touch)
-for ((i = 0; i < folders; i++)); do
-  d=$(printf 'd%02d' "$i")
-  mkdir -p "$work/src/$d"
-  (cd "$work/src/$d" && seq -f "${d}_%04g.txt" 0 $((per_folder - 1)) | xargs touch)
-done
+many_empty_files "$work/src" "$flat" "$folders" "$per_folder"
 (cd "$work/src" && "$TV" pack -n big flat d* >/dev/null)
 archive=$work/src/big.kzv
 entries=$(($("$TV" list "$archive" -r | wc -l) - 1))

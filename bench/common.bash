@@ -244,6 +244,20 @@ link_tree() {
   }
 }
 
+# many_empty_files DIR FLAT FOLDERS PER_FOLDER: in DIR, the folder "flat" of FLAT empty files
+# (f00000.txt, ...) and the folders d00, d01, ... (FOLDERS of them) of PER_FOLDER empty files
+# each (d00_0000.txt, ...): an archive of many entries and few levels.
+many_empty_files() {
+  local dir=$1 flat=$2 folders=$3 per_folder=$4 i d
+  mkdir -p "$dir/flat"
+  (cd "$dir/flat" && seq -f 'f%05g.txt' 0 $((flat - 1)) | xargs touch)
+  for ((i = 0; i < folders; i++)); do
+    d=$(printf 'd%02d' "$i")
+    mkdir -p "$dir/$d"
+    (cd "$dir/$d" && seq -f "${d}_%04g.txt" 0 $((per_folder - 1)) | xargs touch)
+  done
+}
+
 # Archives of the inputs made by pack.sh, kept for unpack.sh: cached_archive NAME prints the
 # cache path for NAME (e.g. inc.kzv) made by this very tarvik program.
 cached_archive() { echo "$BENCH_CACHE/archives-$TV_KEY/$1"; }

@@ -167,14 +167,8 @@ else
 fi
 per_folder=1000
 many=$work/many
-mkdir -p "$many/flat"
 say "Packing $((flat + folders * per_folder)) empty files in $((folders + 1)) folders (untimed)..."
-(cd "$many/flat" && seq -f 'f%05g.txt' 0 $((flat - 1)) | xargs touch)
-for ((i = 0; i < folders; i++)); do
-  d=$(printf 'd%02d' "$i")
-  mkdir -p "$many/$d"
-  (cd "$many/$d" && seq -f "${d}_%04g.txt" 0 $((per_folder - 1)) | xargs touch)
-done
+many_empty_files "$many" "$flat" "$folders" "$per_folder"
 (cd "$many" && "$TV" pack -n a flat d[0-9]* >/dev/null && zip -6 -r -q a.zip flat d[0-9]*)
 rm -rf "$many/flat" "$many"/d[0-9]*
 cd "$many" || exit 1
