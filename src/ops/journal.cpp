@@ -244,6 +244,22 @@ WorkFile::WorkFile(RollbackJournal* journal, const std::string& stem, std::strin
   throw Error(msg::cannot_write(stem, "нет свободного имени для рабочего файла"));
 }
 
+std::unique_ptr<WorkFile> WorkFile::exactly(RollbackJournal* journal, const std::string& path) {
+  std::unique_ptr<WorkFile> work(new WorkFile(journal));
+  const std::uint64_t mark = journal ? journal->mark() : 0;
+  if (journal) journal->add_file(path);
+  try {
+    work->file_ = File(path, File::Mode::CreateNew);
+  } catch (const OsError& e) {
+    if (journal) journal->retract(mark);
+    if (os_error_is_exists(e.code())) return nullptr;
+    throw;
+  }
+  work->path_ = path;
+  if (journal) journal->add_work_file(path);
+  return work;
+}
+
 WorkFile::~WorkFile() {
   if (path_.empty()) return;
   file_ = File();

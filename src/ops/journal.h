@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -97,11 +98,17 @@ class WorkFile {
   WorkFile(const WorkFile&) = delete;
   WorkFile& operator=(const WorkFile&) = delete;
 
+  // The work file under `path` itself, for a name nothing has in a folder the operation made:
+  // journalled, then made new; nullptr, the journal as it was, when the name is taken after
+  // all. Put in place by release() alone. throws OsError, or Error as RollbackJournal::add_file.
+  static std::unique_ptr<WorkFile> exactly(RollbackJournal* journal, const std::string& path);
+
   File& file() { return file_; }
   const std::string& path() const { return path_; }
   void release();
 
  private:
+  explicit WorkFile(RollbackJournal* journal) : journal_(journal) {}
   RollbackJournal* journal_;
   File file_;
   std::string path_;

@@ -67,6 +67,10 @@ void stamp(File& work_file, const std::string& time_text) noexcept {
 void put_in_place(WorkFile& temp, const std::string& target, std::uint32_t attributes,
                   RollbackJournal* journal, bool fresh) {
   if (!fresh || !placed_new(temp, target, journal)) replace(temp, target, journal);
+  finish_in_place(temp, target, attributes);
+}
+
+void finish_in_place(WorkFile& temp, const std::string& target, std::uint32_t attributes) {
   temp.release();
 
   attributes &= ~fs::kDirectory;

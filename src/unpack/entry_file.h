@@ -50,5 +50,8 @@ void stamp(File& work_file, const std::string& time_text) noexcept;
 // system together. throws OsError, WriteFailure.
 void put_in_place(WorkFile& temp, const std::string& target, std::uint32_t attributes,
                   RollbackJournal* journal, bool fresh);
+// The end of put_in_place for a work file that is the target already (WorkFile::exactly): it
+// becomes the user's file and gets the attribute word. throws OsError.
+void finish_in_place(WorkFile& temp, const std::string& target, std::uint32_t attributes);
 
 }  // namespace tarvik::unpack

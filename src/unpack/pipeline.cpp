@@ -61,6 +61,7 @@ struct ExtractionPipeline::Entry {
   std::uint64_t size = 0;
   std::uint64_t packed_size = 0;
   bool free_name = false;
+  bool direct = false;  // written under the target's own name (WorkFile::exactly)
   std::unique_ptr<WorkFile> temp;  // made and dropped on the walk's thread only
   std::vector<std::string> names;  // in names_in_hand_ while held
   // Under the mutex.
@@ -211,12 +212,18 @@ void ExtractionPipeline::add(const Record& record, EntryData& data, const std::s
   entry->free_name = free_name && !names_in_hand_.contains(folded_target);
   const bool own_folder = made_.contains(folded(format::folder_part(target)));
   journalled(target, [&] {
-    entry->temp = std::make_unique<WorkFile>(
-        journal_, target, format::kTempSuffix,
-        [this](const std::string& name) { return names_in_hand_.contains(folded(name)); },
-        own_folder);
+    // A free name in a folder this run made: the entry is written under its own name (nothing
+    // of anybody else's can be there, and the journal names it before it is made).
+    if (entry->free_name && own_folder) entry->temp = WorkFile::exactly(journal_, target);
+    entry->direct = entry->temp != nullptr;
+    if (!entry->direct)
+      entry->temp = std::make_unique<WorkFile>(
+          journal_, target, format::kTempSuffix,
+          [this](const std::string& name) { return names_in_hand_.contains(folded(name)); },
+          own_folder);
   });
-  entry->names = {std::move(folded_target), folded(entry->temp->path())};
+  entry->names = {folded(entry->temp->path())};
+  if (!entry->direct) entry->names.push_back(std::move(folded_target));
   hold(entry);
 
   // A small entry goes to the workers with all its data; a large one as soon as it is known,
@@ -301,7 +308,11 @@ void ExtractionPipeline::place_front() {
         throw EntryDamaged{damage.reason, entry->stored_path};
       }
     }
-    put_in_place(*entry->temp, entry->target, entry->attributes, journal_, entry->free_name);
+    if (entry->direct) {
+      finish_in_place(*entry->temp, entry->target, entry->attributes);
+    } else {
+      put_in_place(*entry->temp, entry->target, entry->attributes, journal_, entry->free_name);
+    }
   } catch (...) {
     broken_ = true;
     throw;

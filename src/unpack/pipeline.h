@@ -14,6 +14,11 @@
 // kEntriesInHand entries are in hand at once. A small entry is handed to the workers with all
 // its data at once (one wake-up).
 //
+// In a folder the run made itself, an entry whose name nothing has is written under that name
+// rather than beside it (WorkFile::exactly): journalled before it is made, deleted like a work
+// file if it is not put in place, so a failure or an Abort leaves what one-after-the-other
+// extraction would, with one journal record fewer and no rename per file.
+//
 // Folders are made by the walk as their records come, while earlier entries are still in hand:
 // each level is journalled before it is made, and before any file inside it, so a rollback
 // undoes them in the right order. A level whose name is that of an entry in hand (its target or

@@ -594,6 +594,38 @@ TEST(Raspakovka, NamesInAFolderTheRunMadeEndUpAsTheArchiveHoldsThem) {
       });
 }
 
+// In a folder the run made, a file is written under its own name when nothing has it; an entry
+// that comes again after its first copy was put in place finds the name taken and still
+// replaces it, leaving nothing else behind, and the journal names each file once, before it.
+TEST(Raspakovka, AnEntryComingAgainLongAfterItsFirstCopyReplacesIt) {
+  FixtureArchive a;
+  a.entries = {file("\\d\\x", "first x")};
+  for (int i = 0; i < 100; ++i) a.entries.push_back(file("\\d\\p" + std::to_string(i), "p"));
+  a.entries.push_back(file("\\d\\x", "second x"));
+  for (const unsigned threads : {1u, 2u}) {
+    SCOPED_TRACE(threads);
+    Bench b;
+    const auto first = b.write("a", a).at(0);
+    RecordingUi ui;
+    EXPECT_EQ(unpack(b, first, ui, {}, threads), Outcome::Done);
+    EXPECT_TRUE(ui.messages.empty());
+    auto tree = b.out_tree();
+    EXPECT_EQ(tree["d/x"], "second x");
+    EXPECT_EQ(tree.size(), 102u);  // d, x, p0 to p99
+  }
+  Bench b;
+  const auto first = b.write("a", a).at(0);
+  RecordingUi ui;
+  RollbackJournal journal(journal_path(b));
+  Operation op{ui, &journal};
+  ASSERT_EQ(Raspakovka({first, b.out}, op), Outcome::Done);
+  const auto records = journal.records();
+  const std::string p0 = format::join_path(b.out, "d\\p0");
+  EXPECT_EQ(std::count_if(records.begin(), records.end(),
+                          [&](const auto& r) { return r.path.starts_with(p0); }),
+            1);  // p0 alone: no work file of its own
+}
+
 #ifndef _WIN32
 // A path of the format's limit (999 bytes as stored) below a target folder that makes it
 // longer still: replaced in place, and put back by the rollback. (The test's own helpers use
