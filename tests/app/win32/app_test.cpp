@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <iostream>
 #include <thread>
 
 #include "../pack/archive_reader.h"
@@ -415,8 +416,15 @@ int run_command(const std::wstring& command, DWORD timeout_ms = 120000) {
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
   std::wstring line = command;
-  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-    return -1;
+  // Wine under heavy load has been seen to refuse a process start now and then: once more,
+  // a moment later, before the test gives up on it.
+  bool started = false;
+  for (int attempt = 0; attempt < 2 && !started; ++attempt) {
+    if (attempt > 0) ::Sleep(500);
+    started = ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+    if (!started) std::cerr << "CreateProcessW failed, error " << ::GetLastError() << "\n";
+  }
+  if (!started) return -1;
   if (!pi.hProcess) return 0;  // a Unix program under Wine: no handle to wait on
   if (::WaitForSingleObject(pi.hProcess, timeout_ms) != WAIT_OBJECT_0) ::TerminateProcess(pi.hProcess, 99);
   DWORD code = 0;

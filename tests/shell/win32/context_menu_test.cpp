@@ -186,7 +186,17 @@ class ContextMenuDll : public ::testing::Test {
     }
     if (!std::filesystem::exists(path)) return {};
     std::vector<std::string> lines;
-    std::string text = read_file(path);
+    // Seen under load with Wine: the name is there a moment before the file can be opened.
+    std::string text;
+    for (int i = 0;; ++i) {
+      try {
+        text = read_file(path);
+        break;
+      } catch (const std::exception&) {
+        if (i == 50) throw;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      }
+    }
     std::filesystem::remove(path);
     for (std::size_t from = 0, end; (end = text.find('\n', from)) != std::string::npos;
          from = end + 1) {
