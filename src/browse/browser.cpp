@@ -12,33 +12,23 @@ namespace {
 
 // Holds the messages of a listing walk, so that a damaged archive is reported once, with the
 // archive named; everything else goes on to the user's Ui.
-class HeldMessages final : public Ui {
+class HeldMessages final : public ForwardingUi {
  public:
-  explicit HeldMessages(Ui& ui) : ui_(ui) {}
+  explicit HeldMessages(Ui& ui) : ForwardingUi(ui) {}
   void show_message(std::string_view text) override {
     if (!held_.empty()) held_ += '\n';
     held_ += text;
   }
-  std::optional<std::string> ask(std::string_view title, std::string_view prompt) override {
-    return ui_.ask(title, prompt);
-  }
-  void set_caption(std::string_view text) override { ui_.set_caption(text); }
-  void set_item(std::string_view text) override { ui_.set_item(text); }
-  void set_progress_max(std::uint64_t max) override { ui_.set_progress_max(max); }
-  void set_progress(std::uint64_t position) override { ui_.set_progress(position); }
-  void advance(std::uint64_t bytes) override { ui_.advance(bytes); }
-  bool pump() override { return ui_.pump(); }
 
   // The messages as the user sees them: a failed listing names the archive; the system's
   // own texts (a missing volume, a wrong version text) are shown as they are.
   void release(Outcome outcome, const std::string& archive) {
     if (held_.empty()) return;
-    ui_.show_message(outcome == Outcome::Failed ? msg::listing_failed(archive, held_) : held_);
+    inner().show_message(outcome == Outcome::Failed ? msg::listing_failed(archive, held_) : held_);
     held_.clear();
   }
 
  private:
-  Ui& ui_;
   std::string held_;
 };
 

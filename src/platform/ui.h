@@ -49,4 +49,26 @@ class SilentUi : public Ui {
   bool pump() override { return false; }
 };
 
+// A Ui that hands everything on to another one: the base of a Ui that changes one part of it.
+class ForwardingUi : public Ui {
+ public:
+  explicit ForwardingUi(Ui& inner) : inner_(inner) {}
+  void show_message(std::string_view text) override { inner_.show_message(text); }
+  std::optional<std::string> ask(std::string_view title, std::string_view prompt) override {
+    return inner_.ask(title, prompt);
+  }
+  void set_caption(std::string_view text) override { inner_.set_caption(text); }
+  void set_item(std::string_view text) override { inner_.set_item(text); }
+  void set_progress_max(std::uint64_t max) override { inner_.set_progress_max(max); }
+  void set_progress(std::uint64_t position) override { inner_.set_progress(position); }
+  void advance(std::uint64_t bytes) override { inner_.advance(bytes); }
+  bool pump() override { return inner_.pump(); }
+
+ protected:
+  Ui& inner() { return inner_; }
+
+ private:
+  Ui& inner_;
+};
+
 }  // namespace tarvik

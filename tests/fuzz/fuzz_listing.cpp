@@ -17,26 +17,14 @@ using namespace tarvik;
 namespace {
 
 // Counts the messages it passes on.
-class CountingUi final : public Ui {
+class CountingUi final : public ForwardingUi {
  public:
-  explicit CountingUi(Ui& inner) : inner_(inner) {}
+  using ForwardingUi::ForwardingUi;
   std::size_t messages = 0;
   void show_message(std::string_view text) override {
     ++messages;
-    inner_.show_message(text);
+    ForwardingUi::show_message(text);
   }
-  std::optional<std::string> ask(std::string_view title, std::string_view prompt) override {
-    return inner_.ask(title, prompt);
-  }
-  void set_caption(std::string_view text) override { inner_.set_caption(text); }
-  void set_item(std::string_view text) override { inner_.set_item(text); }
-  void set_progress_max(std::uint64_t max) override { inner_.set_progress_max(max); }
-  void set_progress(std::uint64_t position) override { inner_.set_progress(position); }
-  void advance(std::uint64_t bytes) override { inner_.advance(bytes); }
-  bool pump() override { return inner_.pump(); }
-
- private:
-  Ui& inner_;
 };
 
 struct Table {
