@@ -81,6 +81,12 @@ std::string unrecognised_request(std::string_view request) {
                "\">\", либо путь к архиву."});
 }
 
+std::string request_item_not_in_folder(std::string_view item, std::string_view folder) {
+  return join({"Элемент запроса не найден в папке ", folder, ": ", item,
+               "\nВсе элементы должны лежать в одной папке. Запрос не выполнен, ничего не "
+               "записано."});
+}
+
 std::string entry_clash(std::string_view entry, std::string_view other, bool other_is_file) {
   return join({"Запись ", entry, " не извлечена: в архиве уже есть ",
                other_is_file ? "файл " : "папка ", other});

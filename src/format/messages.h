@@ -91,6 +91,8 @@ std::string registry_not_changed(std::string_view key, std::string_view reason,
                                  bool for_administrator);
 std::string cannot_open(std::string_view path, std::string_view reason);
 std::string unrecognised_request(std::string_view request);
+// An item of a pack or select request that is not an entry of the first item's folder.
+std::string request_item_not_in_folder(std::string_view item, std::string_view folder);
 // The rollback journal and the rollback.
 std::string recovered_journal(std::string_view journal);
 std::string cannot_put_back(std::string_view original, std::string_view copy);

@@ -32,6 +32,8 @@ bool exists(const std::string& win_path);  // file or folder
 // True when one file name (a single component, UTF-8) is short enough for this system: at most
 // 255 UTF-16 units on Windows, 255 bytes on Linux.
 bool name_fits(std::string_view name);
+// True where the file system takes "A.txt" and "a.txt" for one name (Windows).
+bool names_ignore_case();
 bool is_directory(const std::string& win_path);
 bool is_file(const std::string& win_path);
 // A name taken by anything, a link (even one that leads nowhere) included; links not followed.

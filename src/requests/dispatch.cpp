@@ -27,16 +27,20 @@ StartResult going_on(Form form) {
   return r;
 }
 
-void select_items_of(const RequestLine& line, MainWindow& window, bool ignore_case) {
-  for (std::size_t index : select_items(window.entry_names(), line.items, ignore_case))
-    window.select(index);
-}
-
 // Pack and select requests: the first item's folder, the name field, the items selected.
-void show_items(const RequestLine& line, MainWindow& window) {
-  window.open_folder(std::string(format::folder_part(line.first_item)));
+// false when an item names no entry of that folder: the user has seen which, and nothing was
+// selected.
+bool show_items(const RequestLine& line, MainWindow& window, Ui& ui) {
+  const std::string folder(format::folder_part(line.first_item));
+  window.open_folder(folder);
+  const ItemWalk walk = select_items(folder, window.entry_names(), line.items);
+  if (!walk.unmatched.empty()) {
+    ui.show_message(msg::request_item_not_in_folder(walk.unmatched.front(), folder));
+    return false;
+  }
   window.set_archive_name(name_without_extension(line.first_item));
-  select_items_of(line, window, false);
+  for (std::size_t index : walk.selected) window.select(index);
+  return true;
 }
 
 StartResult browse(const RequestLine& line, StartUp& s) {
@@ -58,8 +62,11 @@ StartResult browse(const RequestLine& line, StartUp& s) {
 StartResult unpack_request(const RequestLine& line, StartUp& s) {
   const bool to_folder = line.form == Form::UnpackToFolder;
   const std::string& archive = line.first_item;
-  s.window.open_folder(std::string(format::folder_part(archive)));
-  select_items_of(line, s.window, true);
+  const std::string folder(format::folder_part(archive));
+  s.window.open_folder(folder);
+  // Only for the eye of a user who opens the window later: the archive itself is opened by path.
+  for (std::size_t index : select_items(folder, s.window.entry_names(), line.items).selected)
+    s.window.select(index);
   UnpackJob job;
   job.archive = archive;
   job.target_folder = to_folder ? unpack_folder(archive) : std::string(format::folder_part(archive));
@@ -77,14 +84,14 @@ StartResult carry_out(const RequestLine& line, StartUp& s) {
     case Form::Browse:
       return browse(line, s);
     case Form::Pack: {
-      show_items(line, s.window);
+      if (!show_items(line, s.window, s.ui)) return ended(line.form, Outcome::Failed);
       PackOptions options = s.window.pack_options();
       options.program_folder = s.program_folder;
       return ended(line.form, pack(s.window.selection(), options, OperationCode::PackRequest, "",
                                    s.dialog));
     }
     case Form::Select:
-      show_items(line, s.window);
+      if (!show_items(line, s.window, s.ui)) return ended(line.form, Outcome::Failed);
       s.window.show();
       return going_on(line.form);
     case Form::UnpackToFolder:

@@ -4,6 +4,8 @@
 
 #include "format/fields.h"
 #include "format/names.h"
+#include "platform/fs.h"
+#include "unpack/entry_check.h"
 
 namespace tarvik::requests {
 
@@ -15,15 +17,20 @@ std::string without_blanks(std::string_view text) {
   return out;
 }
 
-std::string ascii_upper(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return text;
+// The index of the one path equal to `wanted`, or npos when none or several are.
+std::size_t only_match(const std::vector<std::string>& paths, const std::string& wanted) {
+  std::size_t found = std::string::npos;
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    if (paths[i] != wanted) continue;
+    if (found != std::string::npos) return std::string::npos;
+    found = i;
+  }
+  return found;
 }
 
-std::string compared_name(std::string_view path, bool ignore_case) {
-  std::string name = without_blanks(format::file_name_part(without_blanks(path)));
-  return ignore_case ? ascii_upper(std::move(name)) : name;
+std::size_t first_match(const std::vector<std::string>& paths, const std::string& wanted) {
+  const auto it = std::find(paths.begin(), paths.end(), wanted);
+  return it == paths.end() ? std::string::npos : static_cast<std::size_t>(it - paths.begin());
 }
 }  // namespace
 
@@ -86,20 +93,33 @@ std::string unpack_folder(std::string_view archive) {
   return format::join_path(format::folder_part(trimmed), base);
 }
 
-std::vector<std::size_t> select_items(const std::vector<std::string>& entry_names,
-                                      const std::vector<std::string>& items, bool ignore_case) {
-  std::vector<std::string> names;
-  for (const auto& n : entry_names) names.push_back(compared_name(n, ignore_case));
-  std::vector<std::size_t> selected;
-  for (const auto& item : items) {
-    const std::string wanted = compared_name(item, ignore_case);
-    auto it = std::find(names.begin(), names.end(), wanted);
-    if (it == names.end()) continue;
-    const auto index = static_cast<std::size_t>(it - names.begin());
-    if (std::find(selected.begin(), selected.end(), index) == selected.end())
-      selected.push_back(index);
+ItemWalk select_items(std::string_view folder, const std::vector<std::string>& entry_names,
+                      const std::vector<std::string>& items) {
+  const bool ignore_case = fs::names_ignore_case();
+  const auto compared = [&](const std::string& path) {
+    return ignore_case ? unpack::fold_case(path) : path;
+  };
+  std::vector<std::string> exact, folded, blankless;
+  for (const auto& name : entry_names) {
+    exact.push_back(format::join_path(format::trim(folder), name));
+    folded.push_back(compared(exact.back()));
+    blankless.push_back(without_blanks(folded.back()));
   }
-  return selected;
+  ItemWalk walk;
+  for (const auto& written : items) {
+    const std::string item(format::trim(written));
+    if (item.empty()) continue;
+    std::size_t index = first_match(exact, item);
+    if (index == std::string::npos) index = first_match(folded, compared(item));
+    if (index == std::string::npos) index = only_match(blankless, without_blanks(compared(item)));
+    if (index == std::string::npos) {
+      walk.unmatched.push_back(item);
+      continue;
+    }
+    if (std::find(walk.selected.begin(), walk.selected.end(), index) == walk.selected.end())
+      walk.selected.push_back(index);
+  }
+  return walk;
 }
 
 }  // namespace tarvik::requests

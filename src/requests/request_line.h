@@ -50,11 +50,17 @@ std::string name_without_extension(std::string_view path);
 // ("C:\d\arh.kzv" gives "C:\d\arh", "E:\arh.kzv" gives "E:\arh").
 std::string unpack_folder(std::string_view archive);
 
-// The item walk: for each item in turn, the first entry (in list order) whose file name equals
-// the item's file name once every blank is removed from both; the indexes selected, each once,
-// in the order found. `ignore_case` compares after upper-casing the ASCII letters a to z (the
-// unpack requests); the pack and select requests compare exactly.
-std::vector<std::size_t> select_items(const std::vector<std::string>& entry_names,
-                                      const std::vector<std::string>& items, bool ignore_case);
+// The item walk: which entries of the first item's folder the items name. Each item is matched
+// by its full path, trimmed: exactly first, then (where the file system ignores letter case)
+// with Latin and Cyrillic letter case ignored. Only an item that matches neither is compared with blanks removed from both sides (a
+// request split at blanks and joined back with one blank per gap), and only when that names
+// exactly one entry. An item that names no entry this way (it lies in another folder, or is
+// not there) is returned in `unmatched`, never dropped or taken for another file.
+struct ItemWalk {
+  std::vector<std::size_t> selected;   // each entry once, in the order found
+  std::vector<std::string> unmatched;  // trimmed, in request order
+};
+ItemWalk select_items(std::string_view folder, const std::vector<std::string>& entry_names,
+                      const std::vector<std::string>& items);
 
 }  // namespace tarvik::requests

@@ -65,9 +65,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   REQUIRE(line.text == request_text(args));
   check_form(line);
   const std::vector<std::string> names = split(bytes, '\n');
-  for (const bool ignore_case : {false, true})
-    for (const std::size_t index : select_items(names, line.items, ignore_case))
-      REQUIRE(index < names.size());
+  const ItemWalk walk = select_items(line.first_item, names, line.items);
+  for (const std::size_t index : walk.selected) REQUIRE(index < names.size());
+  REQUIRE(walk.selected.size() + walk.unmatched.size() <= line.items.size());
 
   // A request as the context menu writes it: the items come back as written.
   std::vector<std::string> items;

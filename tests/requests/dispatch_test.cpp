@@ -158,8 +158,8 @@ TEST(Dispatch, UnpackRequests) {
 TEST(Dispatch, SelectAndBrowseShowTheWindow) {
   Desk desk;
   const std::string archive = pack_all(desk);
-  // Blanks split by the shell, the items upper-case-sensitive, the name field from the first.
-  auto r = desk.start({desk.in_d("b.txt") + "*" + desk.in_d("sub") + "*" + desk.in_d("A.txt") + "*>"});
+  // The name field from the first item.
+  auto r = desk.start({desk.in_d("b.txt") + "*" + desk.in_d("sub") + "*>"});
   EXPECT_EQ(r.form, Form::Select);
   EXPECT_TRUE(r.keep_running);
   EXPECT_TRUE(desk.window.shown);
@@ -176,6 +176,37 @@ TEST(Dispatch, SelectAndBrowseShowTheWindow) {
   EXPECT_TRUE(desk.window.shown);
   EXPECT_EQ(desk.window.selected_names(), std::vector<std::string>{"a.kzv"});
   EXPECT_EQ(desk.window.browsed, std::vector<std::string>{archive});
+}
+
+// A request names exactly what is packed: an item of another folder, or one that is not there,
+// refuses the whole request with a message naming it; "ab.txt" is never taken for "a b.txt".
+TEST(Dispatch, RequestItemsNameExactlyWhatIsPacked) {
+  Desk desk;
+  test::write_file(desk.dir.native() / "d" / "a b.txt", "с пробелом");
+  test::write_file(desk.dir.native() / "d" / "ab.txt", "без пробела");
+  test::write_file(desk.dir.native() / "e" / "b.txt", "другая папка");
+  const std::string elsewhere = desk.dir.win("e") + "\\b.txt";
+  const auto before = desk.tree();
+  for (const char marker : {'<', '>'}) {
+    for (const std::string& odd : {elsewhere, desk.in_d("none.txt")}) {
+      SCOPED_TRACE(std::string(1, marker) + " " + odd);
+      desk.ui.messages.clear();
+      auto r = desk.start({desk.in_d("a.txt") + "*" + odd + "*" + std::string(1, marker)});
+      EXPECT_EQ(r.outcome, Outcome::Failed);
+      EXPECT_FALSE(r.keep_running);
+      ASSERT_EQ(desk.ui.messages.size(), 1u);
+      EXPECT_EQ(desk.ui.messages[0], msg::request_item_not_in_folder(odd, desk.d));
+      EXPECT_TRUE(desk.ui.captions.empty());
+      EXPECT_EQ(desk.tree(), before);
+      EXPECT_FALSE(desk.journal_left());
+    }
+  }
+  auto r = desk.start({desk.in_d("ab.txt") + "*" + desk.in_d("b.txt") + "*<"});
+  ASSERT_EQ(r.outcome, Outcome::Done);
+  auto archive = test::read_archive(desk.in_d("ab.kzv"));
+  ASSERT_EQ(archive.records.size(), 2u);
+  EXPECT_TRUE(archive.records[0].path.ends_with("\\d\\ab.txt")) << archive.records[0].path;
+  EXPECT_TRUE(archive.records[1].path.ends_with("\\d\\b.txt")) << archive.records[1].path;
 }
 
 TEST(Dispatch, InteractiveShowsTheWindowAndRunsNothing) {

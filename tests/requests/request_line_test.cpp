@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "format/fields.h"
+#include "platform/fs.h"
 #include "requests/request_line.h"
 
 using namespace tarvik::requests;
@@ -105,30 +106,41 @@ TEST(RequestLine, NamesFromTheFirstItem) {
 }
 
 TEST(RequestLine, ItemWalk) {
-  const std::vector<std::string> list = {"a b.txt", "ab.txt", "Docs", "ARH.KZV", "b.txt", "Файл.txt"};
+  const std::vector<std::string> list = {"a b.txt", "ab.txt", "Docs", "ARH.KZV", "b.txt", "Файл.txt",
+                                         "x  y.txt"};
   struct Case {
     std::vector<std::string> items;
-    bool ignore_case;
     std::vector<std::size_t> selected;
+    std::vector<std::string> unmatched;
   };
   const Case cases[] = {
-      // Blanks removed on both sides: the first of "a b.txt" and "ab.txt" is taken.
-      {{"C:\\d\\ab.txt"}, false, {0}},
-      {{"C:\\d\\a b.txt", "C:\\d\\b.txt"}, false, {0, 4}},
-      {{"C:\\My Docs\\Docs "}, false, {2}},
-      // Only the file name counts; an item matching nothing is skipped.
-      {{"C:\\elsewhere\\b.txt", "C:\\d\\none.txt"}, false, {4}},
-      // Exact for pack and select; ASCII letters upper-cased for the unpack requests.
-      {{"C:\\d\\arh.kzv"}, false, {}},
-      {{"C:\\d\\arh.kzv"}, true, {3}},
-      {{"C:\\d\\файл.txt"}, true, {}},
-      {{"C:\\d\\Файл.txt"}, true, {5}},
-      // The same entry twice is selected once.
-      {{"C:\\d\\b.txt", "C:\\d\\b.txt"}, false, {4}},
-      {{"", " "}, false, {}},
+      // The full path names the entry: "ab.txt" and "a b.txt" are different files.
+      {{"C:\\d\\ab.txt"}, {1}, {}},
+      {{"C:\\d\\a b.txt", "C:\\d\\b.txt"}, {0, 4}, {}},
+      {{" C:\\d\\Docs "}, {2}, {}},
+      // A request split at blanks comes back with one blank per gap: matched with blanks
+      // removed, but only where that names exactly one entry.
+      {{"C:\\d\\x y.txt"}, {6}, {}},
+      {{"C:\\d\\a  b.txt"}, {}, {"C:\\d\\a  b.txt"}},
+      // Another folder, or a file that is not there: reported, never dropped or swapped for
+      // the file of the same name in the first folder.
+      {{"C:\\elsewhere\\b.txt", "C:\\d\\none.txt"}, {}, {"C:\\elsewhere\\b.txt", "C:\\d\\none.txt"}},
+      {{"C:\\d\\sub\\b.txt"}, {}, {"C:\\d\\sub\\b.txt"}},
+      // The same entry twice is selected once; blank items are no items.
+      {{"C:\\d\\b.txt", "C:\\d\\b.txt"}, {4}, {}},
+      {{"", " "}, {}, {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.items.empty() ? "" : c.items[0]);
-    EXPECT_EQ(select_items(list, c.items, c.ignore_case), c.selected);
+    const ItemWalk walk = select_items("C:\\d", list, c.items);
+    EXPECT_EQ(walk.selected, c.selected);
+    EXPECT_EQ(walk.unmatched, c.unmatched);
+  }
+  // Letter case is ignored only where the file system ignores it, Cyrillic included.
+  for (const std::string item : {"C:\\D\\arh.kzv", "c:\\d\\файл.TXT", "C:\\d\\A B.TXT"}) {
+    SCOPED_TRACE(item);
+    const ItemWalk walk = select_items("C:\\d", list, {item});
+    EXPECT_EQ(walk.selected.size(), tarvik::fs::names_ignore_case() ? 1u : 0u);
+    EXPECT_EQ(walk.unmatched.size(), tarvik::fs::names_ignore_case() ? 0u : 1u);
   }
 }

@@ -109,6 +109,8 @@ void set_current_directory(const std::string& win_path) {
 
 bool name_fits(std::string_view name) { return name.size() <= kMaxNameBytes; }
 
+bool names_ignore_case() { return false; }
+
 bool exists(const std::string& win_path) {
   struct stat st {};
   return stat_path(win_path, st);

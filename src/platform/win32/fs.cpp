@@ -83,6 +83,8 @@ void set_current_directory(const std::string& win_path) {
 
 bool name_fits(std::string_view name) { return widen(name).size() <= kMaxNameUnits; }
 
+bool names_ignore_case() { return true; }
+
 bool exists(const std::string& win_path) {
   return attributes_of(win_path) != INVALID_FILE_ATTRIBUTES;
 }
