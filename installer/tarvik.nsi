@@ -73,8 +73,8 @@ Section "Tarvik"
   WriteRegStr HKCR ".kzv" "" "Tarvik"
   WriteRegStr HKCR "Tarvik" "" "Архив Tarvik"
   WriteRegStr HKCR "Tarvik\DefaultIcon" "" "$INSTDIR\Tarvik.exe,0"
-  WriteRegStr HKCR "Tarvik\Shell\open\command" "" '$INSTDIR\Tarvik.exe  "%1"'
-  WriteRegStr HKCR "Tarvik\Shell\edit\command" "" '$INSTDIR\Tarvik.exe  "%1"'
+  WriteRegStr HKCR "Tarvik\Shell\open\command" "" '"$INSTDIR\Tarvik.exe"  "%1"'
+  WriteRegStr HKCR "Tarvik\Shell\edit\command" "" '"$INSTDIR\Tarvik.exe"  "%1"'
   ; Row 6: where the program is.
   WriteRegStr HKLM "software\KZV" "Application" "$INSTDIR\Tarvik.exe"
   ; Rows 7-14: the context-menu handler.

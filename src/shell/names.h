@@ -33,8 +33,10 @@ inline constexpr std::string_view kOpenKey = "Tarvik\\Shell\\open";
 inline constexpr std::string_view kEditKey = "Tarvik\\Shell\\edit";
 inline constexpr std::string_view kOpenCommandKey = "Tarvik\\Shell\\open\\command";
 inline constexpr std::string_view kEditCommandKey = "Tarvik\\Shell\\edit\\command";
-// Appended to "<folder>\Tarvik.exe" in the open and edit commands: a blank, then blank, "%1"
-// in double quotes, so the program path, two blanks and "%1".
+// The open and edit commands: the program's path in double quotes (unquoted, a path with a
+// blank would first run "C:\Program.exe"), then kCommandTail: two blanks and "%1" in double
+// quotes. Earlier versions wrote the path unquoted; the start-up quotes such a command.
+inline constexpr char kCommandQuote = '"';
 inline constexpr std::string_view kCommandTail = "  \"%1\"";
 // Appended to "<folder>\Tarvik.exe" for the icon: the first icon of the program.
 inline constexpr std::string_view kIconTail = ",0";

@@ -27,9 +27,14 @@ void write_value(Registry& registry, Root root, std::string_view path, std::stri
   registry.open(root, path, Open::Create)->write(name, data);
 }
 
+std::string open_command(std::string_view program) {
+  return join({std::string_view(&kCommandQuote, 1), program, std::string_view(&kCommandQuote, 1),
+               kCommandTail});
+}
+
 // Rows 1-5: the file type, for the program at `program` ("<P>\Tarvik.exe").
 void write_file_type(Registry& registry, const std::string& program) {
-  const auto command = program + std::string(kCommandTail);
+  const auto command = open_command(program);
   write_value(registry, Root::ClassesRoot, kExtensionKey, "", kTypeKey);
   write_value(registry, Root::ClassesRoot, kTypeKey, "", kTypeDescription);
   write_value(registry, Root::ClassesRoot, kIconKey, "", program + std::string(kIconTail));
@@ -64,6 +69,21 @@ bool run_command(Ui& ui, std::string_view done, Work&& work) {
   return true;
 }
 
+// The open and edit commands as an earlier version wrote them, with the program's path
+// unquoted, are quoted; the path they name is kept. Any other command is the user's choice.
+void quote_old_commands(Registry& registry) {
+  const std::string old_tail = join({"\\", kProgramFile, kCommandTail});
+  for (auto path : {kOpenCommandKey, kEditCommandKey}) {
+    auto key = registry.open(Root::ClassesRoot, path, Open::Existing);
+    if (!key) continue;
+    const std::string command = key->read("");
+    if (command.empty() || command.front() == kCommandQuote || !command.ends_with(old_tail))
+      continue;
+    key->write("", open_command(std::string_view(command).substr(
+                       0, command.size() - kCommandTail.size())));
+  }
+}
+
 }  // namespace
 
 std::string program_folder(std::string_view executable) {
@@ -81,6 +101,12 @@ bool RegistryStartup(Registry& registry, std::string_view own_executable) noexce
         write_file_type(registry, program);
       } catch (...) {
         take_back(registry, Root::ClassesRoot, kExtensionKey);
+        written = false;
+      }
+    } else {
+      try {
+        quote_old_commands(registry);
+      } catch (...) {
         written = false;
       }
     }

@@ -33,7 +33,8 @@ namespace tarvik::shell {
 std::string program_folder(std::string_view executable);
 
 // The start-up registration, for every start in ordinary mode (never for a self-extracting
-// archive): writes rows 1-5 unless ".KZV" exists, and row 6 and then rows 7-14 unless
+// archive): writes rows 1-5 unless ".KZV" exists (when it does, an open or edit command of an
+// earlier version, with the program's path unquoted, gets the quotes), and row 6 and then rows 7-14 unless
 // "software\KZV" exists. `own_executable` is the full path of the running program. Never
 // throws; false when the registry could not be written (nothing is shown).
 bool RegistryStartup(registry::Registry& registry, std::string_view own_executable) noexcept;

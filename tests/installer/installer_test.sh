@@ -65,8 +65,8 @@ p='C:\Program Files\Tarvik'
 rows=(
   "HKCR\\.kzv||Tarvik"
   "HKCR\\Tarvik\\DefaultIcon||$p\\Tarvik.exe,0"
-  "HKCR\\Tarvik\\Shell\\open\\command||$p\\Tarvik.exe  \"%1\""
-  "HKCR\\Tarvik\\Shell\\edit\\command||$p\\Tarvik.exe  \"%1\""
+  "HKCR\\Tarvik\\Shell\\open\\command||\"$p\\Tarvik.exe\"  \"%1\""
+  "HKCR\\Tarvik\\Shell\\edit\\command||\"$p\\Tarvik.exe\"  \"%1\""
   "HKLM\\software\\KZV|Application|$p\\Tarvik.exe"
   "HKCR\\CLSID\\$id\\InprocServer32||$p\\KZVContextMenu.dll"
   "HKCR\\CLSID\\$id\\InprocServer32|ThreadingModel|Apartment"

@@ -35,7 +35,7 @@ inline std::string cat(std::initializer_list<std::string_view> parts) {
 
 // Rows 1 to 6 for the program folder P.
 inline Rows file_type_rows(std::string_view p) {
-  const auto command = cat({p, "\\Tarvik.exe  \"%1\""});
+  const auto command = cat({"\"", p, "\\Tarvik.exe\"  \"%1\""});
   return {
       {cat({kClassesRoot, ".kzv"}), "", "Tarvik"},
       {cat({kClassesRoot, "Tarvik"}), "", "Архив Tarvik"},

@@ -59,6 +59,28 @@ TEST(RegistryStartup, LaterStartsWriteNothingEvenFromAnotherFolder) {
   EXPECT_EQ(rows_of(reg), sorted(plus(file_type_rows("C:\\Prog"), handler_rows("C:\\Prog"))));
 }
 
+TEST(RegistryStartup, QuotesTheUnquotedCommandsOfAnEarlierVersionOnly) {
+  // command found -> command after the start; any other command is the user's and stays.
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {"C:\\Program Files\\Tarvik\\Tarvik.exe  \"%1\"",
+       "\"C:\\Program Files\\Tarvik\\Tarvik.exe\"  \"%1\""},
+      {"D:\\Старая папка\\Tarvik.exe  \"%1\"", "\"D:\\Старая папка\\Tarvik.exe\"  \"%1\""},
+      {"\"C:\\Prog\\Tarvik.exe\"  \"%1\"", "\"C:\\Prog\\Tarvik.exe\"  \"%1\""},
+      {"notepad.exe \"%1\"", "notepad.exe \"%1\""},
+      {"", ""},
+  };
+  for (auto [found, after] : cases) {
+    SCOPED_TRACE(found);
+    MemoryRegistry reg;
+    ASSERT_TRUE(shell::RegistryStartup(reg, "C:\\Prog\\Tarvik.exe"));
+    for (auto key : {"Tarvik\\Shell\\open\\command", "Tarvik\\Shell\\edit\\command"})
+      reg.open(Root::ClassesRoot, key, registry::Open::Existing)->write("", found);
+    EXPECT_TRUE(shell::RegistryStartup(reg, "C:\\Prog\\Tarvik.exe"));
+    for (auto key : {"Tarvik\\Shell\\open\\command", "Tarvik\\Shell\\edit\\command"})
+      EXPECT_EQ(reg.open(Root::ClassesRoot, key, registry::Open::Existing)->read(""), after);
+  }
+}
+
 TEST(RegistryStartup, TestsEachGroupByItsOwnKeyOnly) {
   // ".KZV" in any spelling keeps rows 1-5 from being checked or written; "software\KZV" keeps
   // row 6 and the handler's rows.

@@ -87,6 +87,17 @@ TEST_F(SystemRegistration, ARenamedProgramStillWritesTarvikExe) {
               "Rows after the first start of C:\\Program Files\\Tarvik\\Архиватор.exe:");
 }
 
+TEST_F(SystemRegistration, AStartQuotesTheUnquotedCommandsOfAnEarlierVersion) {
+  ASSERT_TRUE(shell::RegistryStartup(reg_, "C:\\Program Files\\Tarvik\\Tarvik.exe"));
+  for (auto key : {"Tarvik\\Shell\\open\\command", "Tarvik\\Shell\\edit\\command"})
+    reg_.open(registry::Root::ClassesRoot, key, registry::Open::Existing)
+        ->write("", "C:\\Program Files\\Tarvik\\Tarvik.exe  \"%1\"");
+  ASSERT_TRUE(shell::RegistryStartup(reg_, "C:\\Program Files\\Tarvik\\Tarvik.exe"));
+  expect_rows(plus(file_type_rows("C:\\Program Files\\Tarvik"),
+                   handler_rows("C:\\Program Files\\Tarvik")),
+              "Rows after a start that found the unquoted commands of an earlier version:");
+}
+
 TEST_F(SystemRegistration, TheThreeMenuCommands) {
   ASSERT_TRUE(shell::RegistryStartup(reg_, "C:\\Prog\\Tarvik.exe"));
   RecordingUi ui;
