@@ -71,6 +71,7 @@ void TerminalUi::set_caption(std::string_view text) {
   draw(false);
 }
 void TerminalUi::set_item(std::string_view text) {
+  console::hold_point(text);
   item_ = format::printable(text);
   draw(false);
 }

@@ -190,6 +190,8 @@ std::vector<format::JournalEntry> RollbackJournal::records() { return read_recor
 std::vector<std::string> journal_folders(const std::string& program_folder) {
   std::vector<std::string> folders{program_folder};
   if (auto own = fs::per_user_folder(); own && *own != program_folder) folders.push_back(*own);
+  // A user without a home (a service account, a container, a CI job) still gets a journal.
+  if (auto temp = fs::private_temp_folder()) folders.push_back(*temp);
   return folders;
 }
 

@@ -76,7 +76,8 @@ class RollbackJournal {
   std::set<std::string> work_files_;
 };
 
-// The folders where journals live: the program's folder, then the user's own one.
+// The folders where journals live: the program's folder, the user's own one, then the user's
+// private folder in the system's temporary folder.
 std::vector<std::string> journal_folders(const std::string& program_folder);
 
 // Every journal in `folders` whose owner is gone: what it names is undone (files put back

@@ -23,6 +23,11 @@ std::optional<std::string> read_line(std::string_view prompt, bool hidden);
 // seconds until main returns) only set the flag that interrupted() reports.
 void catch_interrupt();
 bool interrupted();
+// A point a test can hold a run at: with the environment variable TARVIK_HOLD_AT naming the
+// file name of an item, the process stops itself (SIGSTOP) when that item begins, so that a
+// test acts mid-run at a known point however loaded the machine is. Without it, or on
+// Windows, nothing happens.
+void hold_point(std::string_view item);
 // The absolute Windows path text of a path given on the command line (native form).
 std::string absolute_path(const std::string& argument);
 

@@ -104,4 +104,10 @@ std::string own_executable_path();
 // names none. The folder need not exist.
 std::optional<std::string> per_user_folder();
 
+// The user's private folder in the system's temporary folder, made when missing: on Linux
+// "tarvik-<uid>" in $TMPDIR (else /tmp), mode 0700; on Windows "Tarvik" in the user's own
+// temporary folder. nullopt when it cannot be made, or when what has that name is not a
+// folder of this user's alone (another user's, a link, open to others).
+std::optional<std::string> private_temp_folder();
+
 }  // namespace tarvik::fs

@@ -101,7 +101,7 @@ TEST(Browser, DownUpAndReturn) {
     EXPECT_TRUE(browser.rows().empty());
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_TRUE(ui.questions.empty());
-    EXPECT_EQ(b.out_tree(), (std::map<std::string, std::string>{}));
+    EXPECT_EQ(b.out_tree(), (test::Tree{}));
   }
 }
 
@@ -192,7 +192,7 @@ TEST(Browser, ArchivesThatCannotBeShown) {
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_TRUE(ui.messages[0].starts_with(c.message(b, first))) << ui.messages[0];
     EXPECT_EQ(browser.rows().size(), c.rows);
-    EXPECT_EQ(b.out_tree(), (std::map<std::string, std::string>{}));
+    EXPECT_EQ(b.out_tree(), (test::Tree{}));
   }
 }
 
@@ -225,7 +225,7 @@ TEST(ExtractChosen, EachRowWithItsOwnChecksAndRun) {
   EXPECT_EQ(requests::extract_chosen(job, dialog, ui), Outcome::Done);
   job = {first, b.out, "", {"a.txt"}};
   EXPECT_EQ(requests::extract_chosen(job, dialog, ui), Outcome::Done);
-  EXPECT_EQ(b.out_tree(), (std::map<std::string, std::string>{
+  EXPECT_EQ(b.out_tree(), (test::Tree{
                               {"A", "<dir>"},
                               {"A/c.txt", noise(2500, 2)},
                               {"A/c.txt.bak", "c backup"},
@@ -250,7 +250,7 @@ TEST(ExtractChosen, WhatStopsIt) {
     Names chosen;
     Outcome outcome;
     std::function<Names(const Bench&)> messages;
-    std::map<std::string, std::string> written;
+    test::Tree written;
   };
   const Case cases[] = {
       {"nothing chosen", [](Bench&, const std::vector<std::string>&) {}, {}, {}, Outcome::Failed,

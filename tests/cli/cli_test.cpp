@@ -30,8 +30,8 @@ std::string mixed_bytes(std::size_t n, unsigned seed) {
 }
 
 // Every file and folder below `root` (Windows path) with its contents ("<dir>" for folders).
-std::map<std::string, std::string> tree(const std::string& root) {
-  std::map<std::string, std::string> out;
+test::Tree tree(const std::string& root) {
+  test::Tree out;
   auto native = *fs::to_native(root);
   for (auto& e : std::filesystem::recursive_directory_iterator(native)) {
     std::string rel = fs::from_native(e.path()).substr(root.size());
@@ -76,7 +76,7 @@ struct Sample {
     return {"отчёт.txt", "папка", "1023.bin", "1025.bin", "пустая"};
   }
   // The source tree without the archive volumes.
-  std::map<std::string, std::string> source_tree() const {
+  test::Tree source_tree() const {
     auto t = tree(src);
     std::erase_if(t, [](auto& kv) { return kv.first.ends_with(".kzv") || kv.first.ends_with(".exe"); });
     return t;
@@ -340,7 +340,7 @@ TEST(Cli, HostileNamesCannotSteerTheTerminalAndTestAgreesWithUnpack) {
                             "имя слишком длинное"}) {
     EXPECT_NE(tested.err.find(shown), std::string::npos) << shown << "\n" << tested.err;
   }
-  EXPECT_EQ(tree(dir.win("out")), (std::map<std::string, std::string>{{"\\ok.txt", "ok"}}));
+  EXPECT_EQ(tree(dir.win("out")), (test::Tree{{"\\ok.txt", "ok"}}));
 }
 
 // Damage the user meets is named as damage: a self-extracting archive whose end is cut off or

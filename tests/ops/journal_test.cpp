@@ -5,6 +5,11 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -21,6 +26,7 @@
 using namespace std::string_literals;
 using namespace tarvik;
 using tarvik::test::RecordingUi;
+using tarvik::test::ScopedEnv;
 using tarvik::test::TempDir;
 
 namespace {
@@ -108,16 +114,53 @@ TEST(Journal, LivesInTheProgramFolderWhenItCanBeWrittenElseInTheUsersOwn) {
     EXPECT_NE(std::string(e.what()).find(unwritable + "\\Tarvik_file.tmp"), std::string::npos);
   }
 #ifndef _WIN32
-  ::setenv("XDG_STATE_HOME", fs::to_native(dir.win("xdg"))->c_str(), 1);
-  EXPECT_EQ(journal_folders(dir.win("bin")),
-            (std::vector<std::string>{dir.win("bin"), dir.win("xdg\\tarvik")}));
-  ::unsetenv("XDG_STATE_HOME");
+  {
+    ScopedEnv xdg("XDG_STATE_HOME", fs::to_native(dir.win("xdg"))->string());
+    ScopedEnv tmpdir("TMPDIR", fs::to_native(dir.win("tmp"))->string());
+    fs::create_directory(dir.win("tmp"));
+    const std::string temp = dir.win("tmp\\tarvik-" + std::to_string(::getuid()));
+    EXPECT_EQ(journal_folders(dir.win("bin")),
+              (std::vector<std::string>{dir.win("bin"), dir.win("xdg\\tarvik"), temp}));
+    // Neither the program's folder nor a home: the private temporary folder takes the journal.
+    EXPECT_EQ(RollbackJournal::create_in({unwritable, temp}).path(), temp + "\\Tarvik_file.tmp");
+  }
+  ScopedEnv no_xdg("XDG_STATE_HOME", std::nullopt);
   const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
   if (!home.empty()) {
     EXPECT_EQ(fs::per_user_folder(), fs::from_native(home + "/.local/state/tarvik"));
   }
 #endif
 }
+
+#ifndef _WIN32
+// The private folder in the temporary folder is the user's alone: made 0700, and refused when
+// what has its name is a link, is open to others or belongs to another user.
+TEST(Journal, ThePrivateTemporaryFolderIsTheUsersAlone) {
+  TempDir dir;
+  const auto tmp = dir.native() / "tmp";
+  std::filesystem::create_directories(tmp);
+  ScopedEnv tmpdir("TMPDIR", tmp.string());
+  const auto folder = tmp / ("tarvik-" + std::to_string(::getuid()));
+  EXPECT_EQ(fs::private_temp_folder(), fs::from_native(folder));
+  struct stat st {};
+  ASSERT_EQ(::lstat(folder.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_EQ(fs::private_temp_folder(), fs::from_native(folder));  // found again
+
+  ::chmod(folder.c_str(), 0755);
+  EXPECT_EQ(fs::private_temp_folder(), std::nullopt);
+  std::filesystem::remove(folder);
+  std::filesystem::create_directories(tmp / "elsewhere");
+  std::filesystem::create_directory_symlink(tmp / "elsewhere", folder);
+  EXPECT_EQ(fs::private_temp_folder(), std::nullopt);
+  std::filesystem::remove(folder);
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    ASSERT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
+    EXPECT_EQ(fs::private_temp_folder(), std::nullopt);
+  }
+}
+#endif
 
 // Work files get names nothing has, are journalled, and are deleted only by their maker.
 TEST(Journal, WorkFilesTakeFreeNamesAndAreJournalled) {
@@ -254,21 +297,19 @@ TEST(Runner, NoJournalForTheBrowsersExtractionAndAClearMessageWhenItCannotBeMade
   bool ran = false;
   put(dir.win("file"), "x");
   std::string nowhere = dir.win("file\\program");
-#ifdef _WIN32
-  ::SetEnvironmentVariableW(L"LOCALAPPDATA", nullptr);
-#else
-  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
-  ::unsetenv("XDG_STATE_HOME");
-  ::unsetenv("HOME");
-#endif
-  Outcome outcome = run_operation({OperationCode::PackFromWindow, nowhere, ""}, failing,
-                                  [&](Operation&) {
-                                    ran = true;
-                                    return Outcome::Done;
-                                  });
-#ifndef _WIN32
-  if (!home.empty()) ::setenv("HOME", home.c_str(), 1);
-#endif
+  Outcome outcome;
+  {
+    // No home, and a temporary folder below a file.
+    const std::string no_temp = fs::to_native(dir.win("file\\tmp"))->string();
+    ScopedEnv no_local("LOCALAPPDATA", std::nullopt), no_xdg("XDG_STATE_HOME", std::nullopt),
+        no_home("HOME", std::nullopt), tmpdir("TMPDIR", no_temp), tmp("TMP", no_temp),
+        temp("TEMP", no_temp);
+    outcome = run_operation({OperationCode::PackFromWindow, nowhere, ""}, failing,
+                            [&](Operation&) {
+                              ran = true;
+                              return Outcome::Done;
+                            });
+  }
   EXPECT_FALSE(ran);
   EXPECT_EQ(outcome, Outcome::Failed);
   ASSERT_EQ(failing.messages.size(), 1u);

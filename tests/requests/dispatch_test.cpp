@@ -84,7 +84,7 @@ struct Desk {
     return requests::start(args, s);
   }
   std::string in_d(const std::string& name) const { return format::join_path(d, name); }
-  std::map<std::string, std::string> tree() const { return snapshot(dir.native() / "d"); }
+  test::Tree tree() const { return snapshot(dir.native() / "d"); }
   bool journal_left() const { return fs::exists(program + "\\Tarvik_file.tmp"); }
 };
 

@@ -2,13 +2,20 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <atomic>
+#include <iomanip>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <stdexcept>
 
+#include "platform/codepage.h"
 #include "platform/fs.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace tarvik::test {
 
@@ -63,6 +70,74 @@ std::string noise(std::size_t n, unsigned seed) {
   std::string s(n, '\0');
   for (auto& c : s) c = static_cast<char>(gen());
   return s;
+}
+
+namespace {
+std::optional<std::string> get_env(const std::string& name) {
+#ifdef _WIN32
+  const std::wstring wide = codepage::widen(name);
+  const DWORD n = ::GetEnvironmentVariableW(wide.c_str(), nullptr, 0);
+  if (n == 0) return std::nullopt;
+  std::wstring value(n, L'\0');
+  value.resize(::GetEnvironmentVariableW(wide.c_str(), value.data(), n));
+  return codepage::narrow(value);
+#else
+  const char* value = std::getenv(name.c_str());
+  return value ? std::optional<std::string>(value) : std::nullopt;
+#endif
+}
+
+void put_env(const std::string& name, const std::optional<std::string>& value) {
+#ifdef _WIN32
+  ::SetEnvironmentVariableW(codepage::widen(name).c_str(),
+                            value ? codepage::widen(*value).c_str() : nullptr);
+#else
+  if (value)
+    ::setenv(name.c_str(), value->c_str(), 1);
+  else
+    ::unsetenv(name.c_str());
+#endif
+}
+}  // namespace
+
+ScopedEnv::ScopedEnv(std::string name, const std::optional<std::string>& value)
+    : name_(std::move(name)), saved_(get_env(name_)) {
+  put_env(name_, value);
+}
+
+ScopedEnv::~ScopedEnv() { put_env(name_, saved_); }
+
+namespace {
+void print_bytes(std::string_view bytes, std::ostream& os) {
+  const bool short_text = bytes.size() <= 40 && std::all_of(bytes.begin(), bytes.end(), [](char c) {
+                            return static_cast<unsigned char>(c) >= 0x20;
+                          });
+  if (short_text) {
+    os << '"' << bytes << '"';
+    return;
+  }
+  const auto crc = crc32(0, reinterpret_cast<const Bytef*>(bytes.data()),
+                         static_cast<uInt>(bytes.size()));
+  os << bytes.size() << " bytes, CRC " << std::hex << std::setw(8) << std::setfill('0') << crc
+     << std::dec << std::setfill(' ');
+}
+}  // namespace
+
+void PrintTo(const Tree& tree, std::ostream* os) {
+  *os << tree.size() << " entries {";
+  for (const auto& [name, bytes] : tree) {
+    *os << "\n    " << name << ": ";
+    print_bytes(bytes, *os);
+  }
+  *os << " }";
+}
+
+::testing::AssertionResult same_bytes(std::string_view actual, std::string_view expected) {
+  if (actual == expected) return ::testing::AssertionSuccess();
+  const auto differ = std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
+  return ::testing::AssertionFailure()
+         << actual.size() << " bytes where " << expected.size()
+         << " were expected; they first differ at offset " << (differ.first - actual.begin());
 }
 
 std::string zlib_of(std::string_view data) {

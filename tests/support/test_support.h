@@ -5,10 +5,14 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "platform/ui.h"
 
@@ -81,5 +85,28 @@ std::optional<std::string> unzlib(std::string_view stream);
 // Writes bytes to a native path, creating parent folders.
 void write_file(const std::filesystem::path& path, const std::string& bytes);
 std::string read_file(const std::filesystem::path& path);
+
+// An environment variable set (UTF-8) or removed (nullopt) for the object's life, then as it was.
+class ScopedEnv {
+ public:
+  ScopedEnv(std::string name, const std::optional<std::string>& value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_;
+  std::optional<std::string> saved_;
+};
+
+// A folder's contents by relative path. A failed comparison prints each name with the size
+// and CRC-32 of its bytes (short texts as they are), never whole files.
+struct Tree : std::map<std::string, std::string> {
+  using std::map<std::string, std::string>::map;
+};
+void PrintTo(const Tree& tree, std::ostream* os);
+
+// Equal bytes; otherwise says both sizes and the first offset where they differ.
+::testing::AssertionResult same_bytes(std::string_view actual, std::string_view expected);
 
 }  // namespace tarvik::test

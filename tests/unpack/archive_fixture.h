@@ -150,8 +150,8 @@ inline std::vector<std::string> write_archive(const std::string& folder, const s
 
 // Every file and folder below a native folder: relative path -> contents ("<dir>" for a
 // folder, "+ro" appended for a read-only file).
-inline std::map<std::string, std::string> snapshot(const std::filesystem::path& root) {
-  std::map<std::string, std::string> tree;
+inline Tree snapshot(const std::filesystem::path& root) {
+  Tree tree;
   if (!std::filesystem::exists(root)) return tree;
   for (auto& e : std::filesystem::recursive_directory_iterator(root)) {
     const std::string name = std::filesystem::relative(e.path(), root).generic_string();
@@ -186,8 +186,8 @@ struct Bench {
   std::filesystem::path in_out(const std::string& relative) const {
     return native(format::join_path(out, relative));
   }
-  std::map<std::string, std::string> out_tree() const { return snapshot(native(out)); }
-  std::map<std::string, std::string> whole_tree() const { return snapshot(dir.native()); }
+  Tree out_tree() const { return snapshot(native(out)); }
+  Tree whole_tree() const { return snapshot(dir.native()); }
 };
 
 }  // namespace tarvik::test

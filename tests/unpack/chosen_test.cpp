@@ -43,7 +43,7 @@ Outcome extract_chosen(Bench& b, const std::string& first, const std::string& le
 }  // namespace
 
 TEST(Raspakovka2, TheKeyTakesTheChosenEntryWithItsLevelCutOff) {
-  using Tree = std::map<std::string, std::string>;
+  using Tree = test::Tree;
   struct Case {
     std::string level;
     std::string chosen;
@@ -100,7 +100,7 @@ TEST(Raspakovka2, DateAndAttributesOfTakenEntriesAndReplacedTargets) {
   fs::set_attributes(target, fs::kReadOnly);
   RecordingUi ui;
   EXPECT_EQ(extract_chosen(b, first, "\\docs\\sub", "x.txt", ui), Outcome::Done);
-  EXPECT_EQ(b.out_tree(), (std::map<std::string, std::string>{{"x.txt", noise(2500, 1) + "+ro"}}));
+  EXPECT_EQ(b.out_tree(), (test::Tree{{"x.txt", noise(2500, 1) + "+ro"}}));
   EXPECT_EQ(fs::last_write_time(target), (fs::LocalTime{2020, 2, 1, 3, 4, 0}));
   EXPECT_EQ(ui.items, std::vector<std::string>{"x.txt"});
 }
@@ -138,7 +138,7 @@ TEST(Raspakovka2, LaterVolumesAreCheckedOnlyWhereTakenDataAreRead) {
       EXPECT_TRUE(b.out_tree().empty());
     } else {
       EXPECT_EQ(extract_chosen(b, paths[0], "", "taken.txt", ui), Outcome::Done);
-      EXPECT_EQ(b.out_tree(), (std::map<std::string, std::string>{{"taken.txt", noise(1500, 3)}}));
+      EXPECT_EQ(b.out_tree(), (test::Tree{{"taken.txt", noise(1500, 3)}}));
     }
   }
 }

@@ -119,7 +119,7 @@ TEST(Raspakovka, DriveRootSourceFolder) {
   const auto first = b.write("a", a).at(0);
   RecordingUi ui;
   EXPECT_EQ(unpack(b, first, ui), Outcome::Done);
-  EXPECT_EQ(b.out_tree(), (std::map<std::string, std::string>{
+  EXPECT_EQ(b.out_tree(), (test::Tree{
                               {"d", "<dir>"}, {"d/x.txt", "x"}, {"top.txt", "t"}}));
 }
 
@@ -155,7 +155,7 @@ TEST(Raspakovka, DataFollowedAcrossVolumesAtEveryChunkEdge) {
     RecordingUi ui;
     EXPECT_EQ(unpack(b, paths.at(0), ui), Outcome::Done);
     EXPECT_TRUE(ui.messages.empty());
-    std::map<std::string, std::string> expected;
+    test::Tree expected;
     for (const auto& e : a.entries) expected[e.relative.substr(1)] = e.data;
     EXPECT_EQ(b.out_tree(), expected);
     // Each volume is announced once, in order, after the runner's own caption.
@@ -199,7 +199,7 @@ TEST(Raspakovka, DottedArchiveNameAndFolderWithADotAndAnotherTargetFolder) {
   EXPECT_EQ(unpack(b, paths[0], ui), Outcome::Done);
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_EQ(b.out_tree(),
-            (std::map<std::string, std::string>{
+            (test::Tree{
                 {"отчёт.txt", noise(3000, 4)}, {"папка.1", "<dir>"}, {"папка.1/ф.txt", "ф"}}));
 }
 
@@ -239,7 +239,7 @@ TEST(Raspakovka, MissingOrDamagedLaterVolumeEndsTheProgramKeepingFinishedEntries
     EXPECT_EQ(unpack(b, paths[0], ui), expected);
     EXPECT_EQ(ui.messages, std::vector<std::string>{message});
     // The entry that was finished stays; the interrupted one leaves nothing.
-    EXPECT_EQ(b.out_tree(), (std::map<std::string, std::string>{{"empty.bin", ""}}));
+    EXPECT_EQ(b.out_tree(), (test::Tree{{"empty.bin", ""}}));
   }
 }
 
@@ -296,7 +296,7 @@ TEST(Raspakovka, ExistingFilesAreReplacedReadOnlyOnesTooAndGetTheArchiveAttribut
   RecordingUi ui;
   EXPECT_EQ(unpack(b, first, ui), Outcome::Done);
   EXPECT_EQ(b.out_tree(),
-            (std::map<std::string, std::string>{{"ro.txt", "new ro+ro"}, {"rw.txt", "new rw"}}));
+            (test::Tree{{"ro.txt", "new ro+ro"}, {"rw.txt", "new rw"}}));
 }
 
 // A work file never takes a name that is taken: a file of the user's, or the target of an
@@ -319,7 +319,7 @@ TEST(Raspakovka, ATakenTemporaryNameIsLeftAlone) {
     auto tree = b.out_tree();
     EXPECT_TRUE(tree["x.txt.tzp"] == big);  // 3 MiB: not printed
     tree.erase("x.txt.tzp");
-    EXPECT_EQ(tree, (std::map<std::string, std::string>{
+    EXPECT_EQ(tree, (test::Tree{
                         {"x.txt", "x"}, {"y.txt", "y"}, {"y.txt.tzp", "the user's own"}}));
   }
 }
@@ -334,7 +334,7 @@ TEST(Raspakovka, AFolderInPlaceOfAFileFailsTheRunAndStays) {
   EXPECT_EQ(unpack(b, first, ui), Outcome::Failed);
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_TRUE(ui.messages[0].starts_with(msg::cannot_write(format::join_path(b.out, "x.txt"), "")));
-  EXPECT_EQ(b.out_tree(), (std::map<std::string, std::string>{{"x.txt", "<dir>"}}));
+  EXPECT_EQ(b.out_tree(), (test::Tree{{"x.txt", "<dir>"}}));
 }
 
 TEST(Raspakovka, UnsafePathsAreRefusedAndNothingIsWrittenOutsideTheTarget) {
@@ -375,7 +375,7 @@ TEST(Raspakovka, UnsafePathsAreRefusedAndNothingIsWrittenOutsideTheTarget) {
       EXPECT_EQ(ui.messages, std::vector<std::string>{msg::unsafe_entry(relative)});
       // The others are extracted and stay (the run is not rolled back).
       EXPECT_EQ(b.out_tree(),
-                (std::map<std::string, std::string>{{"after.txt", "a"}, {"before.txt", "b"}}));
+                (test::Tree{{"after.txt", "a"}, {"before.txt", "b"}}));
       auto now = b.whole_tree();
       std::erase_if(now, [](const auto& kv) { return kv.first.starts_with("out/"); });
       EXPECT_EQ(now, outside);
@@ -455,7 +455,7 @@ TEST(Raspakovka, DamagedEntriesEndTheRunWithTheirNameAndLeaveNothingHalfMade) {
     auto tree = b.out_tree();
     EXPECT_TRUE(tree["big.txt"] == big);  // 8 MiB: not printed
     tree.erase("big.txt");
-    EXPECT_EQ(tree, (std::map<std::string, std::string>{{"good.txt", "good"}}));
+    EXPECT_EQ(tree, (test::Tree{{"good.txt", "good"}}));
   }
 }
 
@@ -554,7 +554,7 @@ TEST(Raspakovka, EntriesNamedLikeWorkFilesEndUpAsTheArchiveHoldsThem) {
                file("\\a~1.tzp", "tzp"),    file("\\a.tzp", "tzp too"),
                file("\\a.tzb.tzb", "deep"), file("\\Tarvik_file.tmp", crafted)};
   a.entries.back().attributes = fs::kArchive | fs::kHidden | fs::kSystem;
-  const std::map<std::string, std::string> expected = {
+  const test::Tree expected = {
       {"a", "new a"},       {"a.tzb", "entry a.tzb"},     {"a~1.tzp", "tzp"},
       {"a.tzp", "tzp too"}, {"a.tzb.tzb", "deep"},        {"Tarvik_file.tmp", crafted}};
   // Into the folder where the journal lives, as a self-extracting archive always does.
@@ -584,7 +584,7 @@ TEST(Raspakovka, NamesInAFolderTheRunMadeEndUpAsTheArchiveHoldsThem) {
       a, [](Bench&) {},
       [](Bench& b, const RecordingUi& ui) {
         EXPECT_TRUE(ui.messages.empty());
-        EXPECT_EQ(b.out_tree(), (std::map<std::string, std::string>{
+        EXPECT_EQ(b.out_tree(), (test::Tree{
                                     {"d", "<dir>"},
                                     {"d/x", "second x"},
                                     {"d/x.tzb", "<dir>"},

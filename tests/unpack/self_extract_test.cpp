@@ -31,10 +31,10 @@ Outcome run_self_extract(const Bench& b, const std::string& exe, RecordingUi& ui
       [&](Operation& op) { return self_extract(exe, op); });
 }
 
-std::map<std::string, std::string> expected_tree(const FixtureArchive& a, const std::string& folder,
+test::Tree expected_tree(const FixtureArchive& a, const std::string& folder,
                                                  const std::vector<std::string>& names,
                                                  const std::vector<std::string>& volumes) {
-  std::map<std::string, std::string> tree;
+  test::Tree tree;
   for (const auto& e : a.entries) {
     std::string name = e.relative.substr(1);
     std::replace(name.begin(), name.end(), '\\', '/');
@@ -136,7 +136,7 @@ TEST(SelfExtract, DamageAndWrongFirstVolume) {
     EXPECT_EQ(run_self_extract(b, exe, ui), c.outcome);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_TRUE(ui.messages[0].starts_with(c.message)) << ui.messages[0];
-    EXPECT_EQ(snapshot(b.native(b.arch)), (std::map<std::string, std::string>{{"s.exe", c.bytes}}));
+    EXPECT_EQ(snapshot(b.native(b.arch)), (test::Tree{{"s.exe", c.bytes}}));
   }
 }
 

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 
@@ -87,6 +88,11 @@ void catch_interrupt() {
 }
 
 bool interrupted() { return g_interrupted; }
+
+void hold_point(std::string_view item) {
+  static const char* const hold_at = std::getenv("TARVIK_HOLD_AT");
+  if (hold_at != nullptr && *hold_at != '\0' && item == hold_at) ::raise(SIGSTOP);
+}
 
 std::string absolute_path(const std::string& argument) {
   std::filesystem::path p = std::filesystem::absolute(argument).lexically_normal();

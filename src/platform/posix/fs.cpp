@@ -307,6 +307,18 @@ std::optional<std::string> per_user_folder() {
   return std::nullopt;
 }
 
+std::optional<std::string> private_temp_folder() {
+  const char* tmpdir = std::getenv("TMPDIR");
+  const std::string base = tmpdir != nullptr && tmpdir[0] == '/' ? tmpdir : "/tmp";
+  const std::string folder = base + "/tarvik-" + std::to_string(::getuid());
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return std::nullopt;
+  struct stat st {};
+  if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
+      (st.st_mode & 077) != 0)
+    return std::nullopt;
+  return from_native(folder);
+}
+
 std::string own_executable_path() {
   std::string buffer(256, '\0');
   for (;;) {

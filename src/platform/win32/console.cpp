@@ -115,6 +115,8 @@ void catch_interrupt() {
 }
 bool interrupted() { return g_interrupted; }
 
+void hold_point(std::string_view) {}
+
 std::string absolute_path(const std::string& argument) {
   std::wstring wide = codepage::widen(argument);
   DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);

@@ -256,6 +256,23 @@ std::optional<std::string> per_user_folder() {
   return narrow(folder) + "\\Tarvik";
 }
 
+std::optional<std::string> private_temp_folder() {
+  wchar_t buffer[MAX_PATH + 2];
+  const DWORD n = ::GetTempPathW(MAX_PATH + 2, buffer);
+  if (n == 0 || n > MAX_PATH + 1) return std::nullopt;
+  std::wstring folder(buffer, n);
+  if (folder.empty() || folder.back() != L'\\') folder += L'\\';
+  folder += L"Tarvik";
+  // The user's temporary folder is the user's own: a folder made in it inherits its rights.
+  if (!::CreateDirectoryW(folder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
+    return std::nullopt;
+  const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    return std::nullopt;
+  return narrow(folder);
+}
+
 std::string own_executable_path() {
   std::wstring buffer(MAX_PATH, L'\0');
   for (;;) {

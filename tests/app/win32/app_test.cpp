@@ -95,7 +95,7 @@ struct Desk {
     fs::set_current_directory(std::string(format::folder_part(fs::own_executable_path())));
   }
   std::string in_d(const std::string& name) const { return format::join_path(d, name); }
-  std::map<std::string, std::string> tree() const { return snapshot(dir.native() / "d"); }
+  test::Tree tree() const { return snapshot(dir.native() / "d"); }
   bool journal_left() const { return fs::exists(program + "\\Tarvik_file.tmp"); }
   std::vector<std::string> selected() {
     return app->main().selection().items;

@@ -54,7 +54,7 @@ class Every {
 };
 
 using Names = std::vector<std::string>;
-using Tree = std::map<std::string, std::string>;
+using Tree = test::Tree;
 
 // A folder "arch" where the archives lie (and chosen entries are extracted to), the program
 // folder, and the application with its five windows.
