@@ -8,6 +8,7 @@
 #include "format/messages.h"
 #include "format/names.h"
 #include "platform/codepage.h"
+#include "platform/fs.h"
 #include "requests/operations.h"
 
 namespace tarvik::app {
@@ -430,6 +431,7 @@ void TViewArhiv::BitBtn3Click() {
   job.target_folder = std::string(format::folder_part(job.archive));
   job.browse_level = browser_.level();
   job.chosen_entries = std::move(entries);
+  job.program_folder = std::string(format::folder_part(fs::own_executable_path()));
   const Outcome outcome = requests::extract_chosen(job, *bar_, prompts_);
 
   if (abort_shown) ::ShowWindow(abort, SW_SHOW);

@@ -231,32 +231,32 @@ int extract(const std::vector<std::string>& argv) {
     }
     chosen.push_back(*row);
   }
-  if (!fs::is_directory(target)) {
-    try {
-      CreateAllDir(format::join_path(target, ""), nullptr);
-    } catch (const OsError& e) {
-      ui.show_message(msg::cannot_write(e.path(), e.reason()));
-      return kExitFailed;
-    }
-  }
-  Outcome outcome = Outcome::Done;
-  for (const auto& row : chosen) {
-    ui.set_progress_max(fs::file_size(archive));
-    Outcome one = run_operation(
-        {OperationCode::ExtractChosen, program_folder(), std::string(format::file_name_part(archive))},
-        ui, [&](Operation& op) {
-          return Raspakovka2(
+  // One run for every entry named: a failure takes back what the earlier ones wrote too; the
+  // target's missing levels are made (and journalled) by the run.
+  ui.set_progress_max(fs::file_size(archive));
+  const Outcome outcome = run_operation(
+      {OperationCode::ExtractChosen, program_folder(), std::string(format::file_name_part(archive))},
+      ui, [&](Operation& op) {
+        Outcome all = Outcome::Done;
+        for (const auto& row : chosen) {
+          const Outcome one = Raspakovka2(
               {archive, target, level, browse::chosen_entry(row), /*abortable=*/true}, op);
-        });
-    if (one != Outcome::Done) outcome = one;
-    if (one == Outcome::EndProgram || one == Outcome::Aborted) break;
-  }
+          if (one != Outcome::Done) all = one;
+          if (op.abort) break;  // Ctrl-C or a failure: the run is rolled back
+        }
+        return all;
+      });
   ui.clear_line();
   if (outcome == Outcome::Done) ui.show_message(msg::kExtractionDone);
   return exit_status(outcome);
 }
 
 }  // namespace
+
+void recover_first() {
+  TerminalUi ui;
+  recover_at_start(program_folder(), ui);
+}
 
 int run(const std::vector<std::string>& args) {
   if (args.empty()) return usage("не указана команда");

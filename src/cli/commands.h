@@ -13,6 +13,9 @@ inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitAborted = 3;
 
+// What every start does before anything else: rolls back the journals of runs that are gone,
+// saying so on the console.
+void recover_first();
 int run(const std::vector<std::string>& args);
 // When the running executable carries an archive (a self-extracting one), unpacks it into
 // its own folder and gives the exit status; otherwise nullopt.

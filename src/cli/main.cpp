@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
   // The last guard: whatever escapes the commands is shown in words and fails the run.
   try {
     tarvik::console::catch_interrupt();
+    tarvik::cli::recover_first();
     if (auto status = tarvik::cli::run_self_extracting()) return *status;
     return tarvik::cli::run(tarvik::console::arguments(argc, argv));
   } catch (const std::bad_alloc&) {

@@ -94,6 +94,9 @@ std::string unrecognised_request(std::string_view request);
 // An item of a pack or select request that is not an entry of the first item's folder.
 std::string request_item_not_in_folder(std::string_view item, std::string_view folder);
 // The rollback journal and the rollback.
+// After the message of a failure that ended a run, once the run was rolled back.
+inline constexpr std::string_view kFailedRunUndone =
+    "Всё, что было сделано до ошибки, отменено: папка осталась такой, как была.";
 std::string recovered_journal(std::string_view journal);
 std::string cannot_put_back(std::string_view original, std::string_view copy);
 std::string cannot_remove(std::string_view file);

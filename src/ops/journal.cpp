@@ -131,6 +131,11 @@ RollbackJournal::~RollbackJournal() {
   file_ = File();
 }
 
+void RollbackJournal::keep() {
+  file_ = File();
+  path_.clear();
+}
+
 void RollbackJournal::append(const std::string& entries) {
   file_.seek(size_);
   try {

@@ -52,6 +52,9 @@ class RollbackJournal {
   void retract(std::uint64_t mark);
 
   const std::string& path() const { return path_; }
+  // Closes the journal and leaves its file: a rollback that could not finish hands it on to
+  // the next start of the program.
+  void keep();
   // Gives the journal a new name when `target` is its name (an entry of an archive that is to
   // be written where the journal lies). throws OsError.
   void step_aside_from(const std::string& target);

@@ -35,36 +35,43 @@ bool guarded(Ui& ui, Step&& step) {
 }
 }  // namespace
 
+void recover_at_start(const std::string& program_folder, Ui& ui) {
+  guarded(ui, [&] { recover_abandoned_journals(journal_folders(program_folder), ui); });
+}
+
 Outcome run_operation(const RunRequest& request, Ui& ui,
                       const std::function<Outcome(Operation&)>& operation) {
   std::optional<RollbackJournal> journal;
-  if (request.code != OperationCode::ExtractChosen) {
-    const auto folders = journal_folders(request.program_folder);
-    guarded(ui, [&] { recover_abandoned_journals(folders, ui); });
-    if (!guarded(ui, [&] { journal.emplace(RollbackJournal::create_in(folders)); }))
-      return Outcome::Failed;
-  }
+  if (!guarded(ui, [&] {
+        journal.emplace(RollbackJournal::create_in(journal_folders(request.program_folder)));
+      }))
+    return Outcome::Failed;
   ui.set_caption(std::string(is_packing(request.code) ? msg::kPackingCaption
                                                       : msg::kUnpackingCaption) +
                  format::printable(request.volume_name));
-  Operation op{ui, journal ? &*journal : nullptr};
-  op.poll();
+  Operation op{ui, &*journal};
+  // The browser's extraction ignores Abort: a press seen here must not roll it back.
+  if (request.code != OperationCode::ExtractChosen) op.poll();
 
   Outcome outcome = Outcome::Failed;
   // Operations report their own failures; this is the last guard. What a failed operation
   // had done is rolled back like an abort.
   if (!guarded(ui, [&] { outcome = operation(op); })) op.abort = true;
+  const bool failed = op.abort && outcome != Outcome::Done && outcome != Outcome::Aborted;
 
-  if (journal) {
-    std::vector<std::string> problems;
-    if (!guarded(ui, [&] { problems = op.abort ? Otkat(*journal, ui) : drop_replaced_copies(*journal); }))
-      outcome = Outcome::Failed;
-    for (const auto& problem : problems) ui.show_message(problem);
-    if (!problems.empty()) outcome = Outcome::Failed;
-  }
+  const bool anything_done = journal->mark() > 0;
+  std::vector<std::string> problems;
+  const bool ran = guarded(ui, [&] {
+    problems = op.abort ? Otkat(*journal, ui) : drop_replaced_copies(*journal);
+  });
+  for (const auto& problem : problems) ui.show_message(problem);
+  const bool undone = op.abort && ran && problems.empty();  // the rollback ran to its end
+  if (!ran || !problems.empty()) outcome = Outcome::Failed;
+  // A rollback that could not finish leaves its journal for the next start.
+  if (op.abort && !undone) journal->keep();
+  if (failed && undone && anything_done) ui.show_message(msg::kFailedRunUndone);
   ui.set_progress(0);
-  // Abort counts only where it rolls back (the browser's extraction ignores it).
-  if (journal && op.abort && outcome == Outcome::Done) outcome = Outcome::Aborted;
+  if (op.abort && outcome == Outcome::Done) outcome = Outcome::Aborted;
   return outcome;  // the journal closes and deletes itself here
 }
 

@@ -6,6 +6,7 @@
 #include "format/messages.h"
 #include "format/names.h"
 #include "ops/checks.h"
+#include "ops/runner.h"
 #include "platform/error.h"
 #include "unpack/extract.h"
 
@@ -107,6 +108,7 @@ StartResult carry_out(const RequestLine& line, StartUp& s) {
 }  // namespace
 
 StartResult start(const std::vector<std::string>& args, StartUp& s) {
+  recover_at_start(s.program_folder, s.ui);
   if (ends_in_volume_tail(s.own_executable)) {
     StartResult r = ended(Form::Interactive, self_extracting_start(s.own_executable,
                                                                    s.program_folder, s.dialog,

@@ -65,7 +65,10 @@ Outcome unpack(const UnpackJob& job, ProgressDialog& dialog, Ui& ui) {
       size_or_zero(job.archive), [&](Operation& op) {
         // Any folder: made level by level by the run, which takes it back when it fails.
         const bool any = job.target == Target::AnyFolder;
-        if (!any && !make_target(job, op)) return Outcome::Failed;
+        if (!any && !make_target(job, op)) {
+          op.abort = true;  // a level made before the failure goes again
+          return Outcome::Failed;
+        }
         return Raspakovka({job.archive, job.target_folder, /*create_target=*/any, job.threads}, op);
       });
 }
@@ -79,7 +82,8 @@ Outcome extract_chosen(const ChosenJob& job, ProgressDialog& dialog, Ui& ui) {
   for (const std::string& entry : job.chosen_entries) {
     if (!check_before_extract(job.archive, ui)) return Outcome::EndProgram;
     const Outcome one = dialog.run(
-        {OperationCode::ExtractChosen, "", std::string(format::file_name_part(job.archive))},
+        {OperationCode::ExtractChosen, job.program_folder,
+         std::string(format::file_name_part(job.archive))},
         size_or_zero(job.archive), [&](Operation& op) {
           return Raspakovka2({job.archive, job.target_folder, job.browse_level, entry}, op);
         });

@@ -95,6 +95,16 @@ class CheckingVisitor : public RecordVisitor {
  public:
   CheckingVisitor(Operation& op, std::string target) : op_(op), target_(std::move(target)) {}
   bool failed() const override { return failed_; }
+  void end_of_records() override { reached_end_ = true; }
+  // A failed walk that reached the end of the records failed only over entries refused one by
+  // one: the others stay. Any other failure ends the run early, and what it did is rolled back
+  // like an abort (the abort flag is set for the runner).
+  Outcome settle(Outcome outcome) {
+    if ((outcome == Outcome::Failed || outcome == Outcome::EndProgram) && !reached_end_ &&
+        op_.journal)
+      op_.abort = true;
+    return outcome;
+  }
 
  protected:
   // `relative` is the entry's path below the folder it is written to. With a target, a link
@@ -137,6 +147,7 @@ class CheckingVisitor : public RecordVisitor {
   }
   unpack::EntryCheck check_;
   bool failed_ = false;
+  bool reached_end_ = false;
   std::string link_free_;  // every level of it (ending in "\") was found to be no link
 };
 
@@ -169,10 +180,10 @@ class WholeVisitor final : public CheckingVisitor {
     op_.ui.set_progress(chain.position());
     if (op_.poll()) throw AbortRequested{};
   }
-  void end_of_records() override { pipeline_.drain(); }
-  // The walk ended with a failure: what one-after-the-other extraction would have finished is
-  // finished.
-  void after_failure() { pipeline_.finish_after_failure(op_.ui); }
+  void end_of_records() override {
+    pipeline_.drain();
+    CheckingVisitor::end_of_records();
+  }
 
  private:
   // The missing levels of `folder`, made while earlier entries may still be in hand.
@@ -184,17 +195,15 @@ class WholeVisitor final : public CheckingVisitor {
   unpack::ExtractionPipeline pipeline_;
 };
 
-// A whole extraction's walk, and what follows a failure of it. The entries still in hand are
-// gone (their work files deleted) when it returns.
+// A whole extraction's walk. The entries still in hand are gone (their work files deleted,
+// nothing more written) when it returns.
 Outcome walk_whole(const WalkOptions& options, Operation& op, const std::string& target,
                    unsigned threads) {
   WholeVisitor visitor(op, target, threads);
-  const Outcome outcome = unpack::walk_archive(options, visitor, op.ui);
-  if (outcome == Outcome::Failed || outcome == Outcome::EndProgram) visitor.after_failure();
-  return outcome;
+  return visitor.settle(unpack::walk_archive(options, visitor, op.ui));
 }
 
-// Raspakovka2: the chosen entry, its level cut off; no journal, no abort.
+// Raspakovka2: the chosen entry, its level cut off; journalled like the whole extraction.
 class ChosenVisitor final : public CheckingVisitor {
  public:
   ChosenVisitor(Operation& op, const ChosenRequest& request)
@@ -208,11 +217,11 @@ class ChosenVisitor final : public CheckingVisitor {
   }
   void folder(const Record& record) override {
     if (!chosen(record) || !safe(record, below_level(record))) return;
-    require_folder(destination(record), nullptr);
+    require_folder(destination(record), op_.journal);
   }
   void file(const Record& record, EntryData& data) override {
     if (!chosen(record) || !safe(record, below_level(record))) return;
-    extract_file(record, data, destination(record), nullptr, hooks_, op_.ui);
+    extract_file(record, data, destination(record), op_.journal, hooks_, op_.ui);
   }
   void after_record(VolumeChain& chain) override {
     op_.ui.set_progress(chain.position());
@@ -353,9 +362,11 @@ Outcome Raspakovka(const ExtractRequest& request, Operation& op) {
       CreateAllDir(format::join_path(request.target_folder, ""), op.journal);
     } catch (const OsError& e) {
       op.ui.show_message(msg::cannot_write(e.path(), e.reason()));
+      op.abort = op.journal != nullptr;
       return Outcome::Failed;
     } catch (const WriteFailure& e) {
       op.ui.show_message(e.what());
+      op.abort = op.journal != nullptr;
       return Outcome::Failed;
     }
   }
@@ -365,8 +376,8 @@ Outcome Raspakovka(const ExtractRequest& request, Operation& op) {
   options.later_checksums = unpack::LaterChecksums::Verify;
   options.show_progress = true;
   const Outcome outcome = walk_whole(options, op, request.target_folder, request.threads);
-  // A run that failed takes back the target folder it made, when nothing is left in it.
-  if (outcome == Outcome::Failed || outcome == Outcome::EndProgram) {
+  // Without a journal a run that failed takes back the target folder it made, when empty.
+  if (!op.journal && (outcome == Outcome::Failed || outcome == Outcome::EndProgram)) {
     for (const auto& level : created) fs::remove_directory(level);
   }
   return outcome;
@@ -379,7 +390,7 @@ Outcome Raspakovka2(const ChosenRequest& request, Operation& op) {
   options.not_first_message = msg::kNotFirstVolume;
   options.later_checksums = unpack::LaterChecksums::WhenRead;
   options.show_progress = true;
-  return unpack::walk_archive(options, visitor, op.ui);
+  return visitor.settle(unpack::walk_archive(options, visitor, op.ui));
 }
 
 Outcome Raspakovka1(const std::string& first_volume, Ui& ui,

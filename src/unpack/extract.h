@@ -6,12 +6,13 @@
 // Paths are Windows path text (UTF-8). Operations report through the Ui with the system's
 // texts and return an outcome; they never throw.
 //   Done        every entry extracted
-//   Failed      a message was shown: an unsafe entry was skipped (the others are extracted), an
-//               entry or volume is damaged, a file could not be written, or the first file is
-//               not volume 001; what was finished stays and nothing half-made does
+//   Failed      a message was shown: an unsafe entry was skipped (the others are extracted),
+//               or an entry or volume is damaged, a file could not be written, or the first
+//               file is not volume 001: then the run ended early and, with a journal, op.abort
+//               is set so that the runner rolls back everything it did
 //   Aborted     the user asked for Abort (op.abort is set: the runner rolls back)
 //   EndProgram  wrong version text, a missing later volume, a later volume whose checksum
-//               fails
+//               fails (rolled back as Failed)
 #pragma once
 
 #include <cstdint>
@@ -49,16 +50,16 @@ struct ChosenRequest {
   std::string target_folder;
   std::string browse_level;  // "" at the top, else "\A" or "\A\B"
   std::string chosen_entry;  // the row's name, with "\" appended for a folder
-  // The browser's extraction ignores Abort; the console's stops on it (Ctrl-C, a signal),
-  // leaving what it finished and no work file.
+  // The browser's extraction ignores Abort; the console's stops on it (Ctrl-C, a signal) and
+  // is rolled back.
   bool abortable = false;
 };
 
 // The chosen entry (for a folder, everything below it) with the browse level cut from its
 // path: at level "\docs" the folder row "sub\" writes "\docs\sub\x.txt" as
 // target_folder + "\sub\x.txt". A file row takes exactly that entry ("a.txt" does not take
-// "a.txt.bak" or "\sub\a.txt"). Nothing is journalled, the abort flag is not tested, and data of
-// entries not taken are seeked over.
+// "a.txt.bak" or "\sub\a.txt"). Journalled like Raspakovka when op.journal is given; the abort
+// flag is tested only when `abortable`; data of entries not taken are seeked over.
 Outcome Raspakovka2(const ChosenRequest& request, Operation& op);
 
 // One record as the listing walk hands it on.

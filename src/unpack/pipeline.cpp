@@ -333,28 +333,4 @@ void ExtractionPipeline::drain() {
   while (!in_hand_.empty()) place_front();
 }
 
-void ExtractionPipeline::finish_after_failure(Ui& ui) {
-  if (broken_) return;
-  try {
-    while (!in_hand_.empty()) {
-      {
-        std::lock_guard lock(mutex_);
-        if (!in_hand_.front()->fed) return;
-      }
-      place_front();
-    }
-  } catch (const EntryDamaged& damage) {
-    ui.show_message(msg::damaged_entry(damage.entry, damage.reason));
-  } catch (const OsError& error) {
-    ui.show_message(msg::cannot_write(error.path(), error.reason()));
-  } catch (const WriteFailure& error) {
-    ui.show_message(msg::cannot_write(error.path, error.reason));
-  } catch (const std::bad_alloc&) {
-    ui.show_message(msg::cannot_write(in_hand_.empty() ? "" : in_hand_.front()->target,
-                                      "недостаточно памяти"));
-  } catch (const AbortRequested&) {
-    // The abort flag is set: the runner rolls back.
-  }
-}
-
 }  // namespace tarvik::unpack

@@ -91,11 +91,6 @@ class ExtractionPipeline {
   void folders_made(std::vector<std::string> levels);
   // Puts every entry in hand in place, waiting for the workers. throws as add().
   void drain();
-  // After the walk ended with a failure of its own (a missing volume, a damaged record): the
-  // entries whose data had all been read are finished and put in place as they would have been
-  // one after the other; a failure among them is shown through `ui`. Nothing happens when
-  // putting an entry in place had already failed.
-  void finish_after_failure(Ui& ui);
 
  private:
   struct Entry;

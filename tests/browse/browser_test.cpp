@@ -221,9 +221,9 @@ TEST(ExtractChosen, EachRowWithItsOwnChecksAndRun) {
   requests::DirectDialog dialog(ui);
   // At \A: the folder row A (everything below it) and the file row b.txt; at the top the file
   // row a.txt, which does not take a.txt.bak.
-  requests::ChosenJob job{first, b.out, "\\A", {"A\\", "b.txt"}};
+  requests::ChosenJob job{first, b.out, "\\A", {"A\\", "b.txt"}, b.program};
   EXPECT_EQ(requests::extract_chosen(job, dialog, ui), Outcome::Done);
-  job = {first, b.out, "", {"a.txt"}};
+  job = {first, b.out, "", {"a.txt"}, b.program};
   EXPECT_EQ(requests::extract_chosen(job, dialog, ui), Outcome::Done);
   EXPECT_EQ(b.out_tree(), (test::Tree{
                               {"A", "<dir>"},
@@ -269,9 +269,12 @@ TEST(ExtractChosen, WhatStopsIt) {
        [](const Bench&) { return Names{std::string(msg::kChecksumError)}; }, {}},
       {"missing later volume",
        [](Bench& b, const std::vector<std::string>& paths) { std::filesystem::remove(b.native(paths.at(3))); },
-       {"secret", "secret"}, {"a.txt", "A\\"}, Outcome::EndProgram,
-       [](const Bench& b) { return Names{msg::next_volume_missing(format::join_path(b.arch, "a.004.kzv"))}; },
-       {{"a.txt", "top a"}}},
+       {"secret"}, {"a.txt", "A\\"}, Outcome::EndProgram,
+       [](const Bench& b) {
+         return Names{msg::next_volume_missing(format::join_path(b.arch, "a.004.kzv")),
+                      std::string(msg::kFailedRunUndone)};
+       },
+       {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -284,10 +287,10 @@ TEST(ExtractChosen, WhatStopsIt) {
     RecordingUi ui;
     for (const auto& answer : c.answers) ui.answers.push_back(answer);
     requests::DirectDialog dialog(ui);
-    requests::ChosenJob job{paths[0], b.out, "", c.chosen};
+    requests::ChosenJob job{paths[0], b.out, "", c.chosen, b.program};
     EXPECT_EQ(requests::extract_chosen(job, dialog, ui), c.outcome);
     EXPECT_EQ(ui.messages, c.messages(b));
-    // What a run cut short by a missing volume finished stays; no work file is left.
+    // A run cut short by a missing volume is rolled back whole; no work file is left.
     EXPECT_EQ(b.out_tree(), c.written);
   }
 }

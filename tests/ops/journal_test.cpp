@@ -284,11 +284,11 @@ TEST(Runner, OperationsAtOnceEachUndoOnlyTheirOwnFiles) {
   EXPECT_TRUE(second_ui.messages.empty());
 }
 
-TEST(Runner, NoJournalForTheBrowsersExtractionAndAClearMessageWhenItCannotBeMade) {
+TEST(Runner, AJournalForEveryOperationAndAClearMessageWhenItCannotBeMade) {
   TempDir dir;
   RecordingUi ui;
   run_operation({OperationCode::ExtractChosen, dir.win(), ""}, ui, [&](Operation& op) {
-    EXPECT_EQ(op.journal, nullptr);
+    EXPECT_NE(op.journal, nullptr);
     return Outcome::Done;
   });
   EXPECT_TRUE(fs::list_directory(dir.win()).empty());
@@ -345,6 +345,17 @@ TEST(Runner, ReplacedFilesComeBackOrAreNamed) {
   ASSERT_EQ(blocked.messages.size(), 1u);
   EXPECT_EQ(blocked.messages[0], msg::cannot_put_back(target, copy));
   EXPECT_EQ(get(copy), "the only copy");
+  // The rollback could not finish: its journal stays for the next start, which puts the copy
+  // back once the way is clear.
+  EXPECT_TRUE(fs::exists(dir.win("Tarvik_file.tmp")));
+  fs::remove_file(target + "\\inside.txt");
+  fs::remove_directory(target);
+  RecordingUi next;
+  recover_at_start(dir.win(), next);
+  EXPECT_EQ(next.messages,
+            std::vector<std::string>{msg::recovered_journal(dir.win("Tarvik_file.tmp"))});
+  EXPECT_EQ(get(target), "the only copy");
+  EXPECT_EQ(fs::list_directory(dir.win()).size(), 1u);
 }
 
 // Whatever an operation throws is shown, and what it did is rolled back.
@@ -358,6 +369,6 @@ TEST(Runner, AnythingThrownIsShownAndRolledBack) {
         throw std::runtime_error("сбой");
       });
   EXPECT_EQ(outcome, Outcome::Failed);
-  EXPECT_EQ(ui.messages, std::vector<std::string>{"сбой"});
+  EXPECT_EQ(ui.messages, (std::vector<std::string>{"сбой", std::string(msg::kFailedRunUndone)}));
   EXPECT_TRUE(fs::list_directory(dir.win()).empty());
 }

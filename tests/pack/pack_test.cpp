@@ -284,7 +284,8 @@ TEST(EarlyEnd, AbortFullDiskUnreadableAndMissingStubLeaveNothing) {
       {"full disk",
        [](Fixture&, RecordingUi&, PackOptions&) { set_write_budget(3000); },
        [](const Fixture& fx, const RecordingUi& ui) {
-         ASSERT_EQ(ui.messages.size(), 1u);
+         ASSERT_EQ(ui.messages.size(), 2u);
+         EXPECT_EQ(ui.messages[1], msg::kFailedRunUndone);
          EXPECT_NE(ui.messages[0].find(fx.work + "\\arhiv.kzv"), std::string::npos);
          EXPECT_NE(ui.messages[0].find(OsError(os_error_disk_full(), "").reason()),
                    std::string::npos);
@@ -293,7 +294,8 @@ TEST(EarlyEnd, AbortFullDiskUnreadableAndMissingStubLeaveNothing) {
       {"missing stub",
        [](Fixture&, RecordingUi&, PackOptions& o) { o.self_extracting = true; },
        [](const Fixture& fx, const RecordingUi& ui) {
-         ASSERT_EQ(ui.messages.size(), 1u);
+         ASSERT_EQ(ui.messages.size(), 2u);
+         EXPECT_EQ(ui.messages[1], msg::kFailedRunUndone);
          EXPECT_NE(ui.messages[0].find(fx.program + "\\Tarvik.sfx"), std::string::npos);
        },
        Outcome::Failed},
@@ -302,7 +304,8 @@ TEST(EarlyEnd, AbortFullDiskUnreadableAndMissingStubLeaveNothing) {
          fs::remove_file(fx.work + "\\c.bin");
        },
        [](const Fixture& fx, const RecordingUi& ui) {
-         ASSERT_EQ(ui.messages.size(), 1u);
+         ASSERT_EQ(ui.messages.size(), 2u);
+         EXPECT_EQ(ui.messages[1], msg::kFailedRunUndone);
          EXPECT_NE(ui.messages[0].find(fx.work + "\\c.bin"), std::string::npos);
        },
        Outcome::Failed},
@@ -334,7 +337,8 @@ TEST(EarlyEnd, NameWithNoFormInTheCodePage) {
   auto before = fx.files();
   RecordingUi ui;
   EXPECT_EQ(fx.pack({"a.bin", "sub"}, {}, ui), Outcome::Failed);
-  ASSERT_EQ(ui.messages.size(), 1u);
+  ASSERT_EQ(ui.messages.size(), 2u);
+         EXPECT_EQ(ui.messages[1], msg::kFailedRunUndone);
   EXPECT_NE(ui.messages[0].find("日本.txt"), std::string::npos);
   EXPECT_EQ(fx.files(), before);
 }
@@ -365,7 +369,8 @@ TEST(EarlyEnd, TheNineHundredNinetyNinthVolumeEndsTheRun) {
   fx.put("big.bin", noise(999 * 1024, 9));  // more than 998 chunks
   RecordingUi ui;
   EXPECT_EQ(fx.pack({"big.bin"}, multi("0"), ui), Outcome::Failed);
-  EXPECT_EQ(ui.messages, std::vector<std::string>{std::string(msg::kTooManyVolumes)});
+  EXPECT_EQ(ui.messages, (std::vector<std::string>{std::string(msg::kTooManyVolumes),
+                                                   std::string(msg::kFailedRunUndone)}));
   EXPECT_EQ(fx.files(), (std::vector<std::string>{"Work", "Work/big.bin", "program"}));
 }
 
@@ -428,8 +433,9 @@ TEST(EarlyEnd, NamesWindowsCannotHoldAreRefused) {
       const auto before = fx.files();
       RecordingUi ui;
       EXPECT_EQ(fx.pack({"ok.txt", nested ? "sub" : name}, {}, ui), Outcome::Failed);
-      EXPECT_EQ(ui.messages, std::vector<std::string>{msg::name_not_for_windows(
-                                 format::join_path(fx.work, relative))});
+      EXPECT_EQ(ui.messages, (std::vector<std::string>{
+                                 msg::name_not_for_windows(format::join_path(fx.work, relative)),
+                                 std::string(msg::kFailedRunUndone)}));
       EXPECT_EQ(fx.files(), before);
     }
   }
