@@ -10,6 +10,7 @@
 #include "../pack/archive_reader.h"
 #include "../unpack/archive_fixture.h"
 #include "format/messages.h"
+#include "ops/journal.h"
 #include "platform/fs.h"
 #include "requests/dispatch.h"
 #include "test_support.h"
@@ -217,6 +218,30 @@ TEST(Dispatch, InteractiveShowsTheWindowAndRunsNothing) {
   EXPECT_TRUE(desk.window.shown);
   EXPECT_TRUE(desk.ui.captions.empty());
   EXPECT_EQ(desk.registered, 1);
+}
+
+// Whatever the start (no request, a request it cannot read), the journal of a run that is gone
+// is rolled back before anything else, in one sentence.
+TEST(Dispatch, EveryStartRollsBackAJournalWhoseRunIsGone) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{}, std::vector<std::string>{"no such request"}}) {
+    SCOPED_TRACE(args.size());
+    Desk desk;
+    const auto before = desk.tree();
+    const std::string made = desk.in_d("half.kzv");
+    test::write_file(*fs::to_native(made), "half-made");
+    const std::string journal = desk.program + "\\Tarvik_file.tmp";
+    {
+      RollbackJournal left(journal);
+      left.add_file(made);
+      left.keep();  // as a run that is gone leaves it
+    }
+    desk.start(args);
+    ASSERT_FALSE(desk.ui.messages.empty());
+    EXPECT_EQ(desk.ui.messages[0], msg::recovered_journal(journal));
+    EXPECT_EQ(desk.tree(), before);
+    EXPECT_FALSE(desk.journal_left());
+  }
 }
 
 TEST(Dispatch, RequestsThatCannotBeCarriedOutEndWithAMessageAndLeaveNothing) {

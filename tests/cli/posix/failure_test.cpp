@@ -313,3 +313,49 @@ TEST(FailedRun, PackOverOlderVolumesPutsThemBack) {
     EXPECT_FALSE(s.journal_left());
   }
 }
+
+// A run killed outright leaves its journal; the very next start of the program, whatever it is
+// asked (here only its help), rolls it back first and says so in one sentence.
+TEST(FailedRun, EveryStartRecoversAKilledRunFirst) {
+  Scene s;
+  test::FixtureArchive a;
+  // Far more than the workers hold at once: the run is far from its end at the point.
+  for (int i = 0; i < 160; ++i)
+    a.entries.push_back(test::file("\\f" + std::to_string(i) + ".bin", test::noise(128 * 1024, i)));
+  const auto volumes = test::write_archive(fs::from_native(s.arch), "b", a);
+  stdfs::create_directories(s.target);
+  test::write_file(s.target / "f0.bin", "older f0");
+  test::write_file(s.target / "f1.bin", "older f1");
+  const Tree before = tree(s.target);
+
+  const pid_t pid = fork();
+  if (pid == 0) {
+    int null = open("/dev/null", O_RDWR);
+    dup2(null, 0);
+    dup2(null, 1);
+    dup2(null, 2);
+    const std::string archive = *fs::to_native(volumes[0]);
+    execl(s.program.c_str(), s.program.c_str(), "unpack", archive.c_str(), "-C",
+          s.target.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // The point: the third file is in place (the older f0 and f1 were set aside before it).
+  bool reached = false;
+  for (int i = 0; i < 400000 && !reached; ++i) {
+    reached = stdfs::exists(s.target / "f2.bin");
+    if (!reached) usleep(50);
+  }
+  kill(pid, SIGKILL);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(reached);
+  ASSERT_TRUE(s.journal_left());
+
+  const Ran help = run(s.program, {"--help"}, s.dir.native(), s.err());
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.err.find(msg::recovered_journal(fs::from_native(s.prog / "Tarvik_file.tmp"))),
+            std::string::npos)
+      << help.err;
+  EXPECT_EQ(first_difference(before, tree(s.target)), "");
+  EXPECT_FALSE(s.journal_left());
+}
