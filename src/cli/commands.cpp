@@ -150,7 +150,7 @@ int pack(const std::vector<std::string>& argv) {
   Outcome outcome = requests::pack(selection, options, OperationCode::PackRequest,
                                    std::string(format::file_name_part(first)), dialog);
   ui.clear_line();
-  if (outcome == Outcome::Done) console::write_out("Создан архив " + format::printable(first) + "\n");
+  if (outcome == Outcome::Done) console::write_out(msg::archive_created(first) + "\n");
   return exit_status(outcome);
 }
 
@@ -187,7 +187,7 @@ int test(const std::vector<std::string>& argv) {
   Operation op{ui};
   Outcome outcome = test_archive(archive, op);
   ui.clear_line();
-  if (outcome == Outcome::Done) console::write_out("Ошибок не найдено: " + format::printable(archive) + "\n");
+  if (outcome == Outcome::Done) console::write_out(msg::no_errors_found(archive) + "\n");
   return exit_status(outcome);
 }
 

@@ -4,12 +4,14 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "format/messages.h"
 #include "platform/console.h"
 
 int main(int argc, char** argv) {
   // The last guard: whatever escapes the commands is shown in words and fails the run.
   try {
     tarvik::console::catch_interrupt();
+    tarvik::msg::show_native_paths(tarvik::console::native_paths());
     tarvik::cli::recover_first();
     if (auto status = tarvik::cli::run_self_extracting()) return *status;
     return tarvik::cli::run(tarvik::console::arguments(argc, argv));

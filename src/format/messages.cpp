@@ -7,9 +7,17 @@ namespace tarvik::msg {
 namespace {
 // The fixed texts as they are; names and reasons (every part that is not a literal of this
 // table) through printable(), since they may come from an archive.
+bool g_native_paths = false;
+
+// A file-system path (Windows text) as the user's system writes it.
+struct Path {
+  std::string_view text;
+};
+
 struct Part {
   Part(const char* fixed) : text(fixed) {}
   Part(std::string_view shown) : text(format::printable(shown)) {}
+  Part(Path path) : text(format::printable(shown_path(path.text))) {}
   std::string text;
 };
 std::string join(std::initializer_list<Part> parts) {
@@ -19,46 +27,66 @@ std::string join(std::initializer_list<Part> parts) {
 }
 }  // namespace
 
+void show_native_paths(bool native) { g_native_paths = native; }
+
+std::string shown_path(std::string_view path) {
+  if (!g_native_paths || path.size() < 3 || (path[0] != 'Z' && path[0] != 'z') || path[1] != ':' ||
+      path[2] != '\\')
+    return std::string(path);
+  std::string native(path.substr(2));
+  for (char& c : native)
+    if (c == '\\') c = '/';
+  return native;
+}
+
+std::string archive_created(std::string_view archive) {
+  return join({"Создан архив ", Path{archive}});
+}
+
+std::string no_errors_found(std::string_view archive) {
+  return join({"Ошибок не найдено: ", Path{archive}});
+}
+
 std::string crc_error_whole(std::string_view file, std::string_view reason) {
-  return join({"Подсчет CRC файла [", file, "] даёт oшибку: [", reason, "]"});
+  return join({"Подсчет CRC файла [", Path{file}, "] даёт oшибку: [", reason, "]"});
 }
 
 std::string crc_error_body(std::string_view file, std::string_view reason) {
-  return join({"Подсчет CRC файла [", file, "] дает oшибку: [", reason, "]"});
+  return join({"Подсчет CRC файла [", Path{file}, "] дает oшибку: [", reason, "]"});
 }
 
 std::string next_volume_missing(std::string_view full_path) {
-  return join({"Следующий том архива ", full_path, " не найден!"});
+  return join({"Следующий том архива ", Path{full_path}, " не найден!"});
 }
 
 std::string cannot_read(std::string_view file, std::string_view reason) {
-  return join({"Не удалось прочитать файл ", file, ": ", reason});
+  return join({"Не удалось прочитать файл ", Path{file}, ": ", reason});
 }
 
 std::string cannot_write(std::string_view file, std::string_view reason) {
-  return join({"Не удалось записать файл ", file, ": ", reason});
+  return join({"Не удалось записать файл ", Path{file}, ": ", reason});
 }
 
 std::string stub_missing(std::string_view file, std::string_view reason) {
-  return join({"Нет заготовки самораскрывающегося архива ", file, ": ", reason});
+  return join({"Нет заготовки самораскрывающегося архива ", Path{file}, ": ", reason});
 }
 
 std::string name_not_in_code_page(std::string_view name) {
-  return join({"Имя ", name,
+  return join({"Имя ", Path{name},
                " нельзя записать в архив: в нём есть знаки, которых нет в кодовой странице "
                "Windows"});
 }
 
 std::string path_too_long(std::string_view path) {
-  return join({"Путь ", path, " слишком длинный для архива (больше 999 знаков)"});
+  return join({"Путь ", Path{path}, " слишком длинный для архива (больше 999 знаков)"});
 }
 
 std::string damaged_archive(std::string_view volume, std::string_view reason) {
-  return join({"Архив поврежден! Том ", volume, ": ", reason});
+  return join({"Архив поврежден! Том ", Path{volume}, ": ", reason});
 }
 
 std::string listing_failed(std::string_view archive, std::string_view reason) {
-  return join({"Не удалось показать содержимое архива ", archive, ":\n", reason});
+  return join({"Не удалось показать содержимое архива ", Path{archive}, ":\n", reason});
 }
 
 std::string damaged_entry(std::string_view entry, std::string_view reason) {
@@ -72,7 +100,7 @@ std::string unsafe_entry(std::string_view entry) {
 }
 
 std::string cannot_open(std::string_view path, std::string_view reason) {
-  return join({"Не удалось открыть ", path, ": ", reason});
+  return join({"Не удалось открыть ", Path{path}, ": ", reason});
 }
 
 std::string unrecognised_request(std::string_view request) {
@@ -97,7 +125,7 @@ std::string name_too_long(std::string_view entry) {
 }
 
 std::string cannot_create_journal(std::string_view file, std::string_view reason) {
-  return join({"Не удалось создать журнал отката ", file, ": ", reason});
+  return join({"Не удалось создать журнал отката ", Path{file}, ": ", reason});
 }
 
 std::string bad_volume_size(std::string_view text) {
@@ -120,38 +148,38 @@ std::string registry_not_changed(std::string_view key, std::string_view reason,
 }
 
 std::string recovered_journal(std::string_view journal) {
-  return join({"Найден журнал прерванной операции ", journal,
+  return join({"Найден журнал прерванной операции ", Path{journal},
                ": всё, что она успела создать, удалено, а заменённые ею файлы возвращены."});
 }
 
 std::string cannot_put_back(std::string_view original, std::string_view copy) {
-  return join({"Не удалось вернуть файл ", original, ": он остался под именем ", copy});
+  return join({"Не удалось вернуть файл ", Path{original}, ": он остался под именем ", Path{copy}});
 }
 
 std::string cannot_remove(std::string_view file) {
-  return join({"Не удалось удалить созданный файл ", file});
+  return join({"Не удалось удалить созданный файл ", Path{file}});
 }
 
 std::string cannot_journal(std::string_view path) {
-  return join({"Путь ", path,
+  return join({"Путь ", Path{path},
                " нельзя записать в журнал отката: в нём есть знак > или пробел в начале или "
                "в конце"});
 }
 
 std::string cannot_journal_name(std::string_view path) {
-  return join({"Путь ", path,
+  return join({"Путь ", Path{path},
                " нельзя записать в журнал отката: в нём есть знаки, которых нет в кодовой "
                "странице Windows"});
 }
 
 std::string name_not_for_windows(std::string_view path) {
-  return join({"Имя ", path,
+  return join({"Имя ", Path{path},
                " нельзя записать в архив: такого имени не допускает Windows (знаки < > : \" / "
                "| ? *, управляющие знаки, пробел или точка в конце, имена устройств)"});
 }
 
 std::string linked_entry(std::string_view entry, std::string_view link) {
-  return join({"Запись ", entry, " не извлечена: на её пути ссылка ", link,
+  return join({"Запись ", entry, " не извлечена: на её пути ссылка ", Path{link},
                ", а через ссылки распаковка не пишет"});
 }
 

@@ -69,6 +69,15 @@ inline constexpr std::string_view kExplorerMenuInstalled = "Контекстно
 inline constexpr std::string_view kExplorerMenuCleared = "Контекстное меню проводника очищено!";
 inline constexpr std::string_view kRegistrationRemoved = "Регистрация программы в Windows удалена!";
 
+// File-system paths in the texts below are Windows text ("Z:\\tmp\\a" for /tmp/a on Linux).
+// Shown natively, they read as the system writes them ("/tmp/a"); the Linux console asks for
+// that, the windows and the Windows console do not.
+void show_native_paths(bool native);
+std::string shown_path(std::string_view path);
+// "Создан архив <path>", "Ошибок не найдено: <path>": the console's word at the end of pack, test.
+std::string archive_created(std::string_view archive);
+std::string no_errors_found(std::string_view archive);
+
 // Our own texts for failures the fixed texts do not cover; each names the file and the reason.
 std::string cannot_read(std::string_view file, std::string_view reason);
 std::string cannot_write(std::string_view file, std::string_view reason);

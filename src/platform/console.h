@@ -28,6 +28,9 @@ bool interrupted();
 // test acts mid-run at a known point however loaded the machine is. Without it, or on
 // Windows, nothing happens.
 void hold_point(std::string_view item);
+// Whether the user's system writes paths natively ("/tmp/a" on Linux) rather than as Windows
+// text ("C:\\a").
+bool native_paths();
 // The absolute Windows path text of a path given on the command line (native form).
 std::string absolute_path(const std::string& argument);
 

@@ -89,6 +89,8 @@ void catch_interrupt() {
 
 bool interrupted() { return g_interrupted; }
 
+bool native_paths() { return true; }
+
 void hold_point(std::string_view item) {
   static const char* const hold_at = std::getenv("TARVIK_HOLD_AT");
   if (hold_at != nullptr && *hold_at != '\0' && item == hold_at) ::raise(SIGSTOP);

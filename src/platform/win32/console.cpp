@@ -115,6 +115,8 @@ void catch_interrupt() {
 }
 bool interrupted() { return g_interrupted; }
 
+bool native_paths() { return false; }
+
 void hold_point(std::string_view) {}
 
 std::string absolute_path(const std::string& argument) {

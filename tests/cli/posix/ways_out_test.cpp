@@ -16,6 +16,7 @@
 #include <optional>
 #include <random>
 
+#include "format/messages.h"
 #include "platform/fs.h"
 #include "test_support.h"
 
@@ -235,7 +236,8 @@ TEST(WaysOut, AKilledRunIsUndoneByTheNext) {
   EXPECT_EQ(finish(next), 0);
   const std::string said = test::read_file(next.err);
   const std::string journal = fs::from_native(scene.prog / "Tarvik_file.tmp");
-  EXPECT_NE(said.find("Найден журнал прерванной операции " + journal), std::string::npos) << said;
+  EXPECT_NE(said.find(msg::recovered_journal(journal)), std::string::npos) << said;
+  EXPECT_NE(said.find(" " + scene.prog.string() + "/Tarvik_file.tmp:"), std::string::npos) << said;
   EXPECT_EQ(tree(out), before);
   EXPECT_TRUE(scene.journals().empty());
 }
