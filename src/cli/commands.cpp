@@ -4,7 +4,6 @@
 #include <map>
 #include <optional>
 
-#include "browse/listing.h"
 #include "browse/table.h"
 #include "cli/help.h"
 #include "cli/terminal_ui.h"
@@ -13,16 +12,12 @@
 #include "format/messages.h"
 #include "format/names.h"
 #include "format/printable.h"
-#include "ops/runner.h"
-#include "pack/packer.h"
-#include "ops/checks.h"
 #include "platform/codepage.h"
 #include "platform/console.h"
 #include "platform/error.h"
 #include "platform/file.h"
 #include "platform/fs.h"
 #include "requests/operations.h"
-#include "unpack/extract.h"
 
 namespace tarvik::cli {
 
@@ -90,16 +85,7 @@ int usage(const std::string& problem) {
   return kExitUsage;
 }
 
-int exit_status(Outcome outcome) {
-  switch (outcome) {
-    case Outcome::Done:
-      return kExitOk;
-    case Outcome::Aborted:
-      return kExitAborted;
-    default:
-      return kExitFailed;
-  }
-}
+using requests::exit_status;
 
 std::string program_folder() {
   return std::string(format::folder_part(fs::own_executable_path()));
@@ -183,12 +169,10 @@ int test(const std::vector<std::string>& argv) {
   if (args.operands.size() != 1) return usage("укажите один архив");
   std::string archive = console::absolute_path(args.operands[0]);
   TerminalUi ui(args.value("-p"));
-  if (!check_before_extract(archive, ui)) return kExitFailed;
-  Operation op{ui};
-  Outcome outcome = test_archive(archive, op);
+  const Outcome outcome = requests::test(archive, ui);
   ui.clear_line();
   if (outcome == Outcome::Done) console::write_out(msg::no_errors_found(archive) + "\n");
-  return exit_status(outcome);
+  return requests::exit_status(outcome);
 }
 
 int list(const std::vector<std::string>& argv) {
@@ -197,65 +181,41 @@ int list(const std::vector<std::string>& argv) {
   if (args.operands.empty() || args.operands.size() > 2) return usage("укажите архив и, если нужно, уровень");
   std::string archive = console::absolute_path(args.operands[0]);
   TerminalUi ui(args.value("-p"));
-  if (!password_ok(archive, ui)) return kExitFailed;
+  if (!requests::listing_allowed(archive, ui)) return kExitFailed;
   browse::TableRequest table;
   table.first_volume = archive;
   if (!args.flag("-r")) table.level = normalize_level(args.operands.size() > 1 ? args.operands[1] : "");
-  return exit_status(browse::write_table(table, ui, console::write_out));
+  return requests::exit_status(browse::write_table(table, ui, console::write_out));
 }
 
 int extract(const std::vector<std::string>& argv) {
   Args args = parse(argv, 1, {"-C", "-p", "--level"}, {});
   if (!args.error.empty()) return usage(args.error);
   if (args.operands.size() < 2) return usage("укажите архив и записи для извлечения");
-  std::string archive = console::absolute_path(args.operands[0]);
-  std::string level = normalize_level(args.value("--level").value_or(""));
+  requests::NamedJob job;
+  job.archive = console::absolute_path(args.operands[0]);
+  job.level = normalize_level(args.value("--level").value_or(""));
   auto target_arg = args.value("-C");
-  std::string target =
-      target_arg ? console::absolute_path(*target_arg) : std::string(format::folder_part(archive));
-
-  TerminalUi ui(args.value("-p"));
-  if (!check_before_extract(archive, ui)) return kExitFailed;
-  browse::Listing listing = browse::list_level(archive, level, ui);
-  if (listing.outcome != Outcome::Done) return exit_status(listing.outcome);
-  std::vector<browse::Row> chosen;
+  job.target_folder = target_arg ? console::absolute_path(*target_arg)
+                                 : std::string(format::folder_part(job.archive));
+  job.program_folder = program_folder();
   for (std::size_t i = 1; i < args.operands.size(); ++i) {
     std::string name = args.operands[i];
     while (name.size() > 1 && (name.back() == '\\' || name.back() == '/')) name.pop_back();
-    auto row = std::find_if(listing.rows.begin(), listing.rows.end(),
-                            [&](const browse::Row& r) { return r.name == name; });
-    if (row == listing.rows.end()) {
-      ui.show_message("Нет записи " + name + " на уровне " + (level.empty() ? "\\" : level) +
-                      " архива " + archive);
-      return kExitFailed;
-    }
-    chosen.push_back(*row);
+    job.names.push_back(name);
   }
-  // One run for every entry named: a failure takes back what the earlier ones wrote too; the
-  // target's missing levels are made (and journalled) by the run.
-  ui.set_progress_max(fs::file_size(archive));
-  const Outcome outcome = run_operation(
-      {OperationCode::ExtractChosen, program_folder(), std::string(format::file_name_part(archive))},
-      ui, [&](Operation& op) {
-        Outcome all = Outcome::Done;
-        for (const auto& row : chosen) {
-          const Outcome one = Raspakovka2(
-              {archive, target, level, browse::chosen_entry(row), /*abortable=*/true}, op);
-          if (one != Outcome::Done) all = one;
-          if (op.abort) break;  // Ctrl-C or a failure: the run is rolled back
-        }
-        return all;
-      });
+  TerminalUi ui(args.value("-p"));
+  requests::DirectDialog dialog(ui);
+  const Outcome outcome = requests::extract_named(job, dialog, ui);
   ui.clear_line();
-  if (outcome == Outcome::Done) ui.show_message(msg::kExtractionDone);
-  return exit_status(outcome);
+  return requests::exit_status(outcome);
 }
 
 }  // namespace
 
 void recover_first() {
   TerminalUi ui;
-  recover_at_start(program_folder(), ui);
+  requests::recover_first(program_folder(), ui);
 }
 
 int run(const std::vector<std::string>& args) {
@@ -274,17 +234,13 @@ int run(const std::vector<std::string>& args) {
 }
 
 std::optional<int> run_self_extracting() {
-  std::string own = fs::own_executable_path();
-  if (!ends_in_volume_tail(own)) {
-    if (!carries_damaged_archive(own)) return std::nullopt;
-    TerminalUi ui;
-    ui.show_message(msg::damaged_archive(own, msg::kSelfExtractingTailMissing));
-    return kExitFailed;
-  }
+  const std::string own = fs::own_executable_path();
   TerminalUi ui;
   requests::DirectDialog dialog(ui);
-  return exit_status(requests::self_extracting_start(
-      own, std::string(format::folder_part(own)), dialog, ui));
+  const auto outcome =
+      requests::run_if_self_extracting(own, std::string(format::folder_part(own)), dialog, ui);
+  if (!outcome) return std::nullopt;
+  return exit_status(*outcome);
 }
 
 }  // namespace tarvik::cli

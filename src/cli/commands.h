@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "requests/operations.h"
+
 namespace tarvik::cli {
 
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailed = 1;
-inline constexpr int kExitUsage = 2;
-inline constexpr int kExitAborted = 3;
+using requests::kExitAborted;
+using requests::kExitFailed;
+using requests::kExitOk;
+using requests::kExitUsage;
 
 // What every start does before anything else: rolls back the journals of runs that are gone,
 // saying so on the console.

@@ -16,11 +16,11 @@ int main(int argc, char** argv) {
     if (auto status = tarvik::cli::run_self_extracting()) return *status;
     return tarvik::cli::run(tarvik::console::arguments(argc, argv));
   } catch (const std::bad_alloc&) {
-    tarvik::console::write_err("tarvik: недостаточно памяти\n");
+    tarvik::console::write_err("tarvik: " + std::string(tarvik::msg::kOutOfMemory) + "\n");
   } catch (const std::exception& error) {
     tarvik::console::write_err(std::string("tarvik: ") + error.what() + "\n");
   } catch (...) {
-    tarvik::console::write_err("tarvik: непредвиденная ошибка\n");
+    tarvik::console::write_err("tarvik: " + std::string(tarvik::msg::kUnexpectedError) + "\n");
   }
   return tarvik::cli::kExitFailed;
 }

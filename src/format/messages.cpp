@@ -109,6 +109,10 @@ std::string unrecognised_request(std::string_view request) {
                "\">\", либо путь к архиву."});
 }
 
+std::string no_such_entry(std::string_view name, std::string_view level, std::string_view archive) {
+  return join({"Нет записи ", name, " на уровне ", level, " архива ", Path{archive}});
+}
+
 std::string request_item_not_in_folder(std::string_view item, std::string_view folder) {
   return join({"Элемент запроса не найден в папке ", folder, ": ", item,
                "\nВсе элементы должны лежать в одной папке. Запрос не выполнен, ничего не "

@@ -69,6 +69,30 @@ inline constexpr std::string_view kExplorerMenuInstalled = "Контекстно
 inline constexpr std::string_view kExplorerMenuCleared = "Контекстное меню проводника очищено!";
 inline constexpr std::string_view kRegistrationRemoved = "Регистрация программы в Windows удалена!";
 
+// The last guards' words: what escaped every other handler.
+inline constexpr std::string_view kOutOfMemory = "Недостаточно памяти";
+inline constexpr std::string_view kUnexpectedError = "Непредвиденная ошибка";
+
+// Reasons, after a file's name.
+inline constexpr std::string_view kNoJournalFolder = "нет папки для журнала";
+inline constexpr std::string_view kNoFreeJournalName = "нет свободного имени для журнала отката";
+inline constexpr std::string_view kNoFreeWorkFileName = "нет свободного имени для рабочего файла";
+inline constexpr std::string_view kNoFreeCopyName = "нет свободного имени для копии";
+inline constexpr std::string_view kShorterThanChecksum = "файл короче контрольной суммы";
+inline constexpr std::string_view kShrankWhileRead = "файл укоротился при чтении";
+
+// What is wrong with a record of a volume (after "Архив поврежден! Том <volume>: ").
+inline constexpr std::string_view kRecordPastVolumeEnd = "запись выходит за конец тома";
+inline constexpr std::string_view kVolumeEndsInRecord = "том обрывается посреди записи";
+inline constexpr std::string_view kNotANumber = " не является числом";  // after the field's name
+inline constexpr std::string_view kFieldSourceFolderLength = "длина имени исходной папки";
+inline constexpr std::string_view kFieldPathLength = "длина пути";
+inline constexpr std::string_view kFieldAttributes = "слово атрибутов";
+inline constexpr std::string_view kFieldSizeDigits = "число цифр размера";
+inline constexpr std::string_view kFieldSize = "размер файла";
+inline constexpr std::string_view kFieldPackedSizeLength = "длина поля сжатого размера";
+inline constexpr std::string_view kFieldPackedSize = "сжатый размер";
+
 // File-system paths in the texts below are Windows text ("Z:\\tmp\\a" for /tmp/a on Linux).
 // Shown natively, they read as the system writes them ("/tmp/a"); the Linux console asks for
 // that, the windows and the Windows console do not.
@@ -100,6 +124,8 @@ std::string registry_not_changed(std::string_view key, std::string_view reason,
                                  bool for_administrator);
 std::string cannot_open(std::string_view path, std::string_view reason);
 std::string unrecognised_request(std::string_view request);
+// A name given to the console's "extract" that is no entry of the level.
+std::string no_such_entry(std::string_view name, std::string_view level, std::string_view archive);
 // An item of a pack or select request that is not an entry of the first item's folder.
 std::string request_item_not_in_folder(std::string_view item, std::string_view folder);
 // The rollback journal and the rollback.

@@ -3,6 +3,7 @@
 #include "format/base64.h"
 #include "format/fields.h"
 #include "format/layout.h"
+#include "format/messages.h"
 #include "format/names.h"
 
 namespace tarvik::format {
@@ -70,11 +71,17 @@ bool version_ok(std::string_view text) {
          trim(text.substr(4, 4)) == kVersionText.substr(4);
 }
 
+namespace {
+std::string not_a_number(std::string_view field) {
+  return std::string(field) + std::string(msg::kNotANumber);
+}
+}  // namespace
+
 std::string FieldReader::raw(std::size_t n) {
   std::uint64_t pos = position();
-  if (pos > end_ || n > end_ - pos) throw FormatError("запись выходит за конец тома");
+  if (pos > end_ || n > end_ - pos) throw FormatError(std::string(msg::kRecordPastVolumeEnd));
   std::string bytes(n, '\0');
-  if (source_->read(bytes.data(), n) != n) throw FormatError("том обрывается посреди записи");
+  if (source_->read(bytes.data(), n) != n) throw FormatError(std::string(msg::kVolumeEndsInRecord));
   return bytes;
 }
 
@@ -83,7 +90,7 @@ std::string FieldReader::text(std::size_t width) { return field_text(raw(width))
 std::uint64_t FieldReader::number(std::size_t width, std::string_view what) {
   std::string t = text(width);
   auto value = parse_decimal(t);
-  if (!value) throw FormatError(std::string(what) + " не является числом");
+  if (!value) throw FormatError(not_a_number(what));
   return *value;
 }
 
@@ -92,7 +99,7 @@ Header read_header(FieldReader& reader) {
   header.version = reader.text(kVersionWidth);
   reader.raw(kNoticeWidth);
   header.volume_number = reader.text(kVolumeNumberWidth);
-  auto length = reader.number(kLengthWidth, "длина имени исходной папки");
+  auto length = reader.number(kLengthWidth, msg::kFieldSourceFolderLength);
   header.source_folder = std::string(trim(reader.raw(length)));
   return header;
 }
@@ -100,9 +107,9 @@ Header read_header(FieldReader& reader) {
 EntryHead read_entry_head(FieldReader& reader, char tag) {
   EntryHead head;
   head.tag = tag;
-  auto length = reader.number(kLengthWidth, "длина пути");
+  auto length = reader.number(kLengthWidth, msg::kFieldPathLength);
   head.path = reader.raw(length);
-  auto attributes = reader.number(kAttributesWidth, "слово атрибутов");
+  auto attributes = reader.number(kAttributesWidth, msg::kFieldAttributes);
   head.attributes = static_cast<std::uint32_t>(attributes) & kKeptAttributes;
   return head;
 }
@@ -110,17 +117,17 @@ EntryHead read_entry_head(FieldReader& reader, char tag) {
 FileFields read_file_fields(FieldReader& reader) {
   FileFields fields;
   fields.time = reader.text(kTimeWidth);
-  auto digits = reader.number(kSizeDigitsWidth, "число цифр размера");
+  auto digits = reader.number(kSizeDigitsWidth, msg::kFieldSizeDigits);
   fields.size_text = reader.raw(digits);
   auto size = parse_decimal(fields.size_text);
-  if (!size) throw FormatError("размер файла не является числом");
+  if (!size) throw FormatError(not_a_number(msg::kFieldSize));
   fields.size = *size;
   auto code_length = base64_decode(reader.raw(kCodeLengthWidth));
   auto m = code_length ? parse_decimal(*code_length) : std::nullopt;
-  if (!m) throw FormatError("длина поля сжатого размера не является числом");
+  if (!m) throw FormatError(not_a_number(msg::kFieldPackedSizeLength));
   auto coded = base64_decode(reader.raw(*m));
   auto packed = coded ? parse_decimal(*coded) : std::nullopt;
-  if (!packed) throw FormatError("сжатый размер не является числом");
+  if (!packed) throw FormatError(not_a_number(msg::kFieldPackedSize));
   fields.packed_size = *packed;
   return fields;
 }

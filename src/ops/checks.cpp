@@ -31,14 +31,14 @@ CrcResult file_crc(const std::string& path, std::uint64_t keep_out, Ui& ui,
   try {
     File file(path, File::Mode::Read);
     std::uint64_t size = file.size();
-    if (size < keep_out) throw format::FormatError("файл короче контрольной суммы");
+    if (size < keep_out) throw format::FormatError(std::string(msg::kShorterThanChecksum));
     std::uint64_t left = size - keep_out;
     std::vector<char> block(kCrcBlock);
     while (left > 0) {
       std::size_t n = left > kCrcBlock ? kCrcBlock : static_cast<std::size_t>(left);
       std::size_t got = file.read(block.data(), n);
       crc.update(block.data(), got);
-      if (got < n) throw format::FormatError("файл укоротился при чтении");
+      if (got < n) throw format::FormatError(std::string(msg::kShrankWhileRead));
       left -= got;
     }
     return {crc.value(), true};

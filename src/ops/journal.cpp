@@ -105,7 +105,7 @@ RollbackJournal::RollbackJournal(std::string path)
 
 RollbackJournal RollbackJournal::create_in(const std::vector<std::string>& folders) {
   std::string tried;
-  std::string reason = "нет папки для журнала";
+  std::string reason(msg::kNoJournalFolder);
   for (const auto& folder : folders) {
     create_folder_levels(folder);
     for (int n = 0; n < kMaxNames; ++n) {
@@ -187,7 +187,7 @@ void RollbackJournal::step_aside_from(const std::string& target) {
       if (!os_error_is_exists(e.code())) throw;
     }
   }
-  throw Error(msg::cannot_write(target, "нет свободного имени для журнала отката"));
+  throw Error(msg::cannot_write(target, msg::kNoFreeJournalName));
 }
 
 std::vector<format::JournalEntry> RollbackJournal::records() { return read_records(file_); }
@@ -248,7 +248,7 @@ WorkFile::WorkFile(RollbackJournal* journal, const std::string& stem, std::strin
     if (journal_) journal_->add_work_file(path_);
     return;
   }
-  throw Error(msg::cannot_write(stem, "нет свободного имени для рабочего файла"));
+  throw Error(msg::cannot_write(stem, msg::kNoFreeWorkFileName));
 }
 
 std::unique_ptr<WorkFile> WorkFile::exactly(RollbackJournal* journal, const std::string& path) {
@@ -296,7 +296,7 @@ std::string move_aside(RollbackJournal& journal, const std::string& target) {
     journal.add_work_file(copy);
     return copy;
   }
-  throw Error(msg::cannot_write(target, "нет свободного имени для копии"));
+  throw Error(msg::cannot_write(target, msg::kNoFreeCopyName));
 }
 
 std::vector<std::string> Otkat(RollbackJournal& journal, Ui& ui) {

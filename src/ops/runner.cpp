@@ -25,11 +25,11 @@ bool guarded(Ui& ui, Step&& step) {
     step();
     return true;
   } catch (const std::bad_alloc&) {
-    ui.show_message("Недостаточно памяти");
+    ui.show_message(msg::kOutOfMemory);
   } catch (const std::exception& e) {
     ui.show_message(e.what());
   } catch (...) {
-    ui.show_message("Непредвиденная ошибка");
+    ui.show_message(msg::kUnexpectedError);
   }
   return false;
 }

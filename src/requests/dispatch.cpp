@@ -109,18 +109,11 @@ StartResult carry_out(const RequestLine& line, StartUp& s) {
 
 StartResult start(const std::vector<std::string>& args, StartUp& s) {
   recover_at_start(s.program_folder, s.ui);
-  if (ends_in_volume_tail(s.own_executable)) {
-    StartResult r = ended(Form::Interactive, self_extracting_start(s.own_executable,
-                                                                   s.program_folder, s.dialog,
-                                                                   s.ui));
-    r.self_extracting = true;
-    return r;
-  }
-  if (carries_damaged_archive(s.own_executable)) {
-    // A self-extracting archive whose end was cut off or changed: no request is read from
-    // its command line, and it says what is wrong instead of opening an empty main window.
-    s.ui.show_message(msg::damaged_archive(s.own_executable, msg::kSelfExtractingTailMissing));
-    StartResult r = ended(Form::Interactive, Outcome::Failed);
+  // A self-extracting archive reads no request from its command line; one whose end was cut
+  // off or changed says so instead of opening an empty main window.
+  if (const auto outcome = run_if_self_extracting(s.own_executable, s.program_folder, s.dialog,
+                                                  s.ui)) {
+    StartResult r = ended(Form::Interactive, *outcome);
     r.self_extracting = true;
     return r;
   }

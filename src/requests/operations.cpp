@@ -1,5 +1,8 @@
 #include "requests/operations.h"
 
+#include <algorithm>
+
+#include "browse/listing.h"
 #include "format/messages.h"
 #include "format/names.h"
 #include "ops/checks.h"
@@ -101,6 +104,72 @@ Outcome self_extracting_start(const std::string& exe, const std::string& program
   return dialog.run(
       {OperationCode::SelfExtract, program_folder, std::string(format::file_name_part(exe))},
       size_or_zero(exe), [&](Operation& op) { return Raspakovka_exe(exe, op); });
+}
+
+std::optional<Outcome> run_if_self_extracting(const std::string& own_executable,
+                                              const std::string& program_folder,
+                                              ProgressDialog& dialog, Ui& ui) {
+  if (ends_in_volume_tail(own_executable))
+    return self_extracting_start(own_executable, program_folder, dialog, ui);
+  if (!carries_damaged_archive(own_executable)) return std::nullopt;
+  // A self-extracting archive whose end was cut off or changed says what is wrong instead of
+  // acting as the plain program.
+  ui.show_message(msg::damaged_archive(own_executable, msg::kSelfExtractingTailMissing));
+  return Outcome::Failed;
+}
+
+void recover_first(const std::string& program_folder, Ui& ui) {
+  recover_at_start(program_folder, ui);
+}
+
+Outcome test(const std::string& archive, Ui& ui) {
+  if (!check_before_extract(archive, ui)) return Outcome::Failed;
+  Operation op{ui};
+  return test_archive(archive, op);
+}
+
+bool listing_allowed(const std::string& archive, Ui& ui) { return password_ok(archive, ui); }
+
+Outcome extract_named(const NamedJob& job, ProgressDialog& dialog, Ui& ui) {
+  if (!check_before_extract(job.archive, ui)) return Outcome::Failed;
+  const browse::Listing listing = browse::list_level(job.archive, job.level, ui);
+  if (listing.outcome != Outcome::Done) return listing.outcome;
+  std::vector<std::string> chosen;
+  for (const std::string& name : job.names) {
+    const auto row = std::find_if(listing.rows.begin(), listing.rows.end(),
+                                  [&](const browse::Row& r) { return r.name == name; });
+    if (row == listing.rows.end()) {
+      ui.show_message(msg::no_such_entry(name, job.level.empty() ? "\\" : job.level, job.archive));
+      return Outcome::Failed;
+    }
+    chosen.push_back(browse::chosen_entry(*row));
+  }
+  const Outcome outcome = dialog.run(
+      {OperationCode::ExtractChosen, job.program_folder,
+       std::string(format::file_name_part(job.archive))},
+      size_or_zero(job.archive), [&](Operation& op) {
+        Outcome all = Outcome::Done;
+        for (const auto& entry : chosen) {
+          const Outcome one = Raspakovka2(
+              {job.archive, job.target_folder, job.level, entry, /*abortable=*/true}, op);
+          if (one != Outcome::Done) all = one;
+          if (op.abort) break;  // Abort or a failure: the run is rolled back
+        }
+        return all;
+      });
+  if (outcome == Outcome::Done) ui.show_message(msg::kExtractionDone);
+  return outcome;
+}
+
+int exit_status(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::Done:
+      return kExitOk;
+    case Outcome::Aborted:
+      return kExitAborted;
+    default:
+      return kExitFailed;
+  }
 }
 
 }  // namespace tarvik::requests

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -88,5 +89,43 @@ Outcome extract_chosen(const ChosenJob& job, ProgressDialog& dialog, Ui& ui);
 // without extracting anything. The journal lives in `program_folder`.
 Outcome self_extracting_start(const std::string& exe, const std::string& program_folder,
                               ProgressDialog& dialog, Ui& ui);
+
+// When `own_executable` carries an archive, its run: self_extracting_start, or for one whose
+// end was cut off or changed its message and Failed. nullopt for a plain program.
+std::optional<Outcome> run_if_self_extracting(const std::string& own_executable,
+                                              const std::string& program_folder,
+                                              ProgressDialog& dialog, Ui& ui);
+
+// What every start of a program does first: the journals of runs that are gone are rolled
+// back, each told in one sentence. Never throws.
+void recover_first(const std::string& program_folder, Ui& ui);
+
+// Every check of an archive: volume 001's checksum and password, then each volume and entry
+// (nothing is written). Failed when anything is wrong; the messages have been shown.
+Outcome test(const std::string& archive, Ui& ui);
+
+// Volume 001's password before a listing; false when refused (the message has been shown).
+bool listing_allowed(const std::string& archive, Ui& ui);
+
+// The console's "extract": the entries named at one level of an archive, as one run under the
+// dialog (code "5", journalled, abortable): a failure or Abort takes back what the earlier
+// entries wrote too, and the target's missing levels are made by the run. First the checks
+// of volume 001 and the level's listing; a name that is no entry of the level is named and
+// nothing is written. "Извлечение выполнено!" when all were extracted.
+struct NamedJob {
+  std::string archive;                // volume 001, full path
+  std::string target_folder;          // entries are written below it
+  std::string level;                  // "" at the top, else "\A" or "\A\B"
+  std::vector<std::string> names;     // file or folder names at that level
+  std::string program_folder;         // where the journal lives
+};
+Outcome extract_named(const NamedJob& job, ProgressDialog& dialog, Ui& ui);
+
+// The exit status of a program for the outcome of its run.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;  // EndProgram too
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitAborted = 3;
+int exit_status(Outcome outcome);
 
 }  // namespace tarvik::requests
