@@ -5,7 +5,7 @@
 #include "format/names.h"
 #include "platform/fs.h"
 #include "platform/registry.h"
-#include "shell/registration.h"
+#include "registration/registration.h"
 
 namespace tarvik::app {
 

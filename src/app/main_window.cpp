@@ -15,7 +15,7 @@
 #include "platform/fs.h"
 #include "requests/operations.h"
 #include "requests/request_line.h"
-#include "shell/registration.h"
+#include "registration/registration.h"
 
 namespace tarvik::app {
 

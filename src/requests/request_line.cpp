@@ -81,11 +81,6 @@ std::string_view extension(std::string_view path) {
 
 bool is_archive_item(std::string_view item) { return extension(item) == kArchiveExtension; }
 
-std::string name_without_extension(std::string_view path) {
-  std::string_view name = format::file_name_part(format::trim(path));
-  return std::string(name.substr(0, name.size() - extension(name).size()));
-}
-
 std::string unpack_folder(std::string_view archive) {
   std::string_view trimmed = format::trim(archive);
   const std::string base = name_without_extension(trimmed);

@@ -43,9 +43,6 @@ RequestLine parse_request(const std::vector<std::string>& args);
 // The extension of a path's file name, the dot included ("" when there is none).
 std::string_view extension(std::string_view path);
 bool is_archive_item(std::string_view item);
-// The file name of the first item without its extension: the archive name field of a pack or
-// select request, and the name of an unpack-to-folder request's new folder.
-std::string name_without_extension(std::string_view path);
 // The folder an unpack-to-folder request extracts into: beside the archive, named after it
 // ("C:\d\arh.kzv" gives "C:\d\arh", "E:\arh.kzv" gives "E:\arh").
 std::string unpack_folder(std::string_view archive);

@@ -21,6 +21,18 @@ inline constexpr char kSelectMarker = '>';
 // A first item with exactly this extension (case counts) is an archive.
 inline constexpr std::string_view kArchiveExtension = ".kzv";
 
+// The file name of a path without its last extension ("C:\\d\\a.tar.gz" gives "a.tar",
+// "C:\\d\\.profile" gives ""); blanks and control characters around the path are not part
+// of it. The name an archive or an unpack folder takes after the first item.
+inline std::string name_without_extension(std::string_view path) {
+  while (!path.empty() && static_cast<unsigned char>(path.front()) <= 0x20) path.remove_prefix(1);
+  while (!path.empty() && static_cast<unsigned char>(path.back()) <= 0x20) path.remove_suffix(1);
+  const auto cut = path.rfind('\\');
+  const std::string_view name = cut == std::string_view::npos ? path : path.substr(cut + 1);
+  const auto dot = name.rfind('.');
+  return std::string(dot == std::string_view::npos ? name : name.substr(0, dot));
+}
+
 // Every item followed by "*", then `marker`.
 inline std::string write_request(const std::vector<std::string>& items, char marker) {
   std::string line;

@@ -29,16 +29,11 @@ std::string menu_text(std::string_view text) {
 
 }  // namespace
 
-std::string name_without_extension(std::string_view path) {
-  const auto name = file_name(path);
-  return std::string(name.substr(0, name.size() - extension(name).size()));
-}
-
 std::vector<MenuItem> menu_items(const std::vector<std::string>& selection) {
   std::vector<MenuItem> items;
   if (selection.empty()) return items;
   const auto& first = selection.front();
-  const auto name = name_without_extension(first);
+  const auto name = requests::name_without_extension(first);
 
   if (selection.size() == 1 && extension(first) == requests::kArchiveExtension) {
     items.push_back({Command::UnpackHere, "Распаковать в текущую папку", "TarvikUnpackHere",

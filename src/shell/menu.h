@@ -36,8 +36,5 @@ struct MenuItem {
 // commands.
 std::vector<MenuItem> menu_items(const std::vector<std::string>& selection);
 
-// The file name of a path without its extension ("C:\d\arh.kzv" gives "arh", "C:\d\photos"
-// gives "photos", "C:\d\a.tar.gz" gives "a.tar", "C:\" gives "").
-std::string name_without_extension(std::string_view path);
 
 }  // namespace tarvik::shell

@@ -125,7 +125,7 @@ TEST(NameWithoutExtension, IsTheFileNameMinusItsLastExtension) {
       {"C:\\d.x\\noext", "noext"},   {"C:\\", ""},                {"C:\\d\\.profile", ""},
       {"arh.kzv", "arh"},
   };
-  for (auto [path, name] : cases) EXPECT_EQ(shell::name_without_extension(path), name) << path;
+  for (auto [path, name] : cases) EXPECT_EQ(requests::name_without_extension(path), name) << path;
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // KZVContextMenu.dll: the Explorer context-menu handler, an in-process COM server under the
-// fixed class identifier of shell/names.h (threading model "Apartment"). Explorer hands it the
+// fixed class identifier of registration/names.h (threading model "Apartment"). Explorer hands it the
 // selection (IShellExtInit, CF_HDROP); it adds the commands of shell/menu.h to the menu
 // (IContextMenu) and, when one is chosen, starts Tarvik.exe with the command's request line as
 // its one argument. The program is the one "Application" under HKEY_LOCAL_MACHINE\software\KZV
@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "shell/menu.h"
-#include "shell/names.h"
+#include "registration/names.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 

@@ -19,8 +19,8 @@
 #include "../../platform/native_path.h"
 #include "../../unpack/archive_fixture.h"
 #include "platform/codepage.h"
-#include "shell/names.h"
-#include "shell/registration.h"
+#include "registration/names.h"
+#include "registration/registration.h"
 #include "test_support.h"
 
 namespace tarvik::test {

@@ -9,7 +9,7 @@
 
 #include "../expected_rows.h"
 #include "platform/codepage.h"
-#include "shell/registration.h"
+#include "registration/registration.h"
 #include "test_support.h"
 
 namespace tarvik::test {

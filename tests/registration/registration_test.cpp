@@ -1,7 +1,7 @@
 // The program's registry entries on the registry in memory: the fourteen rows byte for byte,
 // the start-up that writes only what is missing, the three menu commands with their messages,
 // and a user who may not change the registry.
-#include "shell/registration.h"
+#include "registration/registration.h"
 
 #include <gtest/gtest.h>
 

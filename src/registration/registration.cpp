@@ -1,10 +1,10 @@
 // The program's registry entries: written at start-up when missing, rewritten and removed by the
 // menu commands. Each step opens its own key and closes it when the step ends, also when it
 // fails.
-#include "shell/registration.h"
+#include "registration/registration.h"
 
 #include "format/messages.h"
-#include "shell/names.h"
+#include "registration/names.h"
 
 namespace tarvik::shell {
 
