@@ -185,17 +185,24 @@ std::optional<std::uint64_t> ParallelDeflater::take(SpillBuffer& out,
   }
   out.append(reinterpret_cast<const char*>(kZlibHeader), sizeof kZlibHeader);
   unsigned long adler = 1;
+  // The poll goes by the clock, not by the waits: blocks that are always ready when asked for
+  // must not keep an Abort waiting until the whole file is compressed.
+  auto last_poll = std::chrono::steady_clock::now();
   for (std::size_t i = 0; i < file.blocks; ++i) {
     Block block;
     {
       std::unique_lock lock(mutex_);
-      while (!blocks_.front().done) {
-        if (to_taker_.wait_for(lock, kPollEvery) == std::cv_status::timeout) {
+      for (;;) {
+        if (!blocks_.front().done) to_taker_.wait_for(lock, kPollEvery);
+        if (std::chrono::steady_clock::now() - last_poll >= kPollEvery) {
           lock.unlock();
           const bool stop = poll();
           lock.lock();
-          if (stop) return std::nullopt;  // the rest is dropped with the deflater
+          last_poll = std::chrono::steady_clock::now();
+          // Nothing more is appended: the blocks in flight are dropped with the deflater.
+          if (stop) return std::nullopt;
         }
+        if (blocks_.front().done) break;
       }
       block = std::move(blocks_.front());
       blocks_.pop_front();

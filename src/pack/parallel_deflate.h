@@ -50,8 +50,9 @@ class ParallelDeflater {
   std::size_t queued() const { return files_.size(); }
 
   // Appends the zlib stream of the oldest submitted file to `out` and returns the file's size.
-  // While it waits it calls `poll` about every 20 ms; nullopt when `poll` returned true (the
-  // file's stream is then incomplete in `out`). throws PackFailure naming the file when it
+  // While it takes the file's blocks it calls `poll` about every 20 ms, whether it waits or
+  // not; nullopt when `poll` returned true (the file's stream is then incomplete in `out`, and
+  // nothing more is appended to it). throws PackFailure naming the file when it
   // could not be read or changed while it was read. After nullopt or a throw, nothing more may be
   // taken: the deflater is only destroyed.
   std::optional<std::uint64_t> take(SpillBuffer& out, const std::function<bool()>& poll);
