@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "app/resource.h"
+#include "platform/console.h"
 
 namespace tarvik::app {
 
@@ -42,6 +43,7 @@ class TBar::WorkerUi final : public Ui {
     bar_.texts_changed_ = true;
   }
   void set_item(std::string_view text) override {
+    console::hold_point(text);  // a test hook: nothing without TARVIK_HOLD_AT
     std::lock_guard lock(bar_.mutex_);
     bar_.item_ = text;
     bar_.texts_changed_ = true;

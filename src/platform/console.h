@@ -24,9 +24,11 @@ std::optional<std::string> read_line(std::string_view prompt, bool hidden);
 void catch_interrupt();
 bool interrupted();
 // A point a test can hold a run at: with the environment variable TARVIK_HOLD_AT naming the
-// file name of an item, the process stops itself (SIGSTOP) when that item begins, so that a
-// test acts mid-run at a known point however loaded the machine is. Without it, or on
-// Windows, nothing happens.
+// file name of an item, the run is held when that item begins, so that a test acts mid-run at
+// a known point however loaded the machine is. On Linux the process stops itself (SIGSTOP); on
+// Windows the thread sets the event "Local\TarvikHeld.<process id>" and waits until the
+// console asks to stop, for ever in the window program. Without it, nothing happens. Both
+// front ends call it where an item begins.
 void hold_point(std::string_view item);
 // Whether the user's system writes paths natively ("/tmp/a" on Linux) rather than as Windows
 // text ("C:\\a").

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <string>
 
 #include "platform/codepage.h"
 
@@ -117,7 +118,20 @@ bool interrupted() { return g_interrupted; }
 
 bool native_paths() { return false; }
 
-void hold_point(std::string_view) {}
+// Windows has no SIGSTOP: the thread that reaches the point sets the event
+// "Local\TarvikHeld.<process id>" and waits there until the console asks to stop (Ctrl-C, the
+// console closed), for ever otherwise: the test ends the process or closes its console.
+void hold_point(std::string_view item) {
+  static const std::string hold_at = [] {
+    wchar_t value[512];
+    const DWORD n = ::GetEnvironmentVariableW(L"TARVIK_HOLD_AT", value, 512);
+    return n > 0 && n < 512 ? codepage::narrow(std::wstring(value, n)) : std::string();
+  }();
+  if (hold_at.empty() || item != hold_at) return;
+  const std::wstring name = L"Local\\TarvikHeld." + std::to_wstring(::GetCurrentProcessId());
+  if (HANDLE held = ::CreateEventW(nullptr, TRUE, FALSE, name.c_str())) ::SetEvent(held);
+  while (!g_interrupted) ::Sleep(10);
+}
 
 std::string absolute_path(const std::string& argument) {
   std::wstring wide = codepage::widen(argument);

@@ -559,3 +559,200 @@ TEST(Program, SelfExtractingArchiveAsksForItsPasswordInTheInputBox) {
   const auto want = maker.tree();
   for (const char* name : {"a.txt", "b b.txt", "sub dir/c.txt"}) EXPECT_EQ(got[name], want.at(name)) << name;
 }
+
+// ---- Tarvik.exe killed mid-run, and the next start ----
+
+namespace {
+
+// A program started with TARVIK_HOLD_AT naming an item: it is held when that item begins and
+// sets the event "Local\TarvikHeld.<its process id>" (console.h).
+struct HeldRun {
+  PROCESS_INFORMATION pi{};
+  HANDLE held = nullptr;
+
+  HeldRun(const std::wstring& command, const std::string& hold_at, DWORD flags = 0) {
+    test::ScopedEnv env("TARVIK_HOLD_AT", hold_at);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    std::wstring line = command;
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &si, &pi)) {
+      std::cerr << "CreateProcessW failed, error " << ::GetLastError() << "\n";
+      return;
+    }
+    const std::wstring name = L"Local\\TarvikHeld." + std::to_wstring(pi.dwProcessId);
+    held = ::CreateEventW(nullptr, TRUE, FALSE, name.c_str());
+  }
+  ~HeldRun() {
+    if (pi.hProcess) {
+      ::TerminateProcess(pi.hProcess, 99);
+      ::WaitForSingleObject(pi.hProcess, 30000);
+      ::CloseHandle(pi.hProcess);
+      ::CloseHandle(pi.hThread);
+    }
+    if (held) ::CloseHandle(held);
+  }
+  // True once the run is held; false when it ended first (or the guard ran out).
+  bool wait_held(DWORD guard_ms = 120000) {
+    if (!pi.hProcess || !held) return false;
+    HANDLE both[2] = {held, pi.hProcess};
+    return ::WaitForMultipleObjects(2, both, FALSE, guard_ms) == WAIT_OBJECT_0;
+  }
+  // Ends the process as the task manager does; its exit status.
+  int kill() {
+    ::TerminateProcess(pi.hProcess, 9);
+    return wait_end();
+  }
+  int wait_end(DWORD guard_ms = 120000) {
+    if (::WaitForSingleObject(pi.hProcess, guard_ms) != WAIT_OBJECT_0) return -1;
+    DWORD code = 0;
+    ::GetExitCodeProcess(pi.hProcess, &code);
+    return static_cast<int>(code);
+  }
+};
+
+// The visible top-level windows of process `pid`.
+std::vector<HWND> windows_of(DWORD pid) {
+  struct Found {
+    DWORD pid;
+    std::vector<HWND> windows;
+  } found{pid, {}};
+  ::EnumWindows(
+      [](HWND hwnd, LPARAM param) -> BOOL {
+        auto& f = *reinterpret_cast<Found*>(param);
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(hwnd, &owner);
+        if (owner == f.pid && ::IsWindowVisible(hwnd)) f.windows.push_back(hwnd);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found.windows;
+}
+
+// Tarvik.exe started with no request: the texts of the message boxes it shows (each answered
+// with OK), its other windows closed as they appear; its exit status.
+int start_without_request(std::vector<std::string>& messages) {
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  std::wstring line = in_quotes(gui_program());
+  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return -1;
+  const auto guard = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+  while (::WaitForSingleObject(pi.hProcess, 50) == WAIT_TIMEOUT) {
+    if (std::chrono::steady_clock::now() > guard) {
+      ::TerminateProcess(pi.hProcess, 99);
+      break;
+    }
+    for (HWND w : windows_of(pi.dwProcessId)) {
+      wchar_t cls[64] = {};
+      ::GetClassNameW(w, cls, 64);
+      HWND text = ::GetDlgItem(w, 0xFFFF);  // a message box's text
+      if (std::wstring(cls) == L"#32770" && text) {
+        messages.push_back(window_text(text));
+        ::SendMessageW(w, WM_COMMAND, IDOK, 0);
+      } else if (messages.empty()) {
+        continue;  // the main window waits until the recovery has been told
+      } else {
+        ::PostMessageW(w, WM_CLOSE, 0, 0);
+      }
+    }
+  }
+  DWORD code = 0;
+  ::GetExitCodeProcess(pi.hProcess, &code);
+  ::CloseHandle(pi.hProcess);
+  ::CloseHandle(pi.hThread);
+  return static_cast<int>(code);
+}
+
+bool journal_in(const std::string& folder) {
+  for (const auto& e : fs::list_directory(folder))
+    if (format::is_journal_file_name(e.name)) return true;
+  return false;
+}
+
+std::string program_folder() { return std::string(format::folder_part(gui_program())); }
+
+}  // namespace
+
+// Killed mid-unpack over the user's older files, then mid-pack over the volumes of an older
+// archive: the next start, with no request, rolls the dead run back and says so in one sentence;
+// the folder is byte for byte as it was.
+TEST(Program, KilledRunIsRolledBackByTheNextStart) {
+  NEED_DISPLAY();
+  ASSERT_FALSE(journal_in(program_folder())) << "a journal of another run waits in the program folder";
+  TempDir dir;
+  const std::string w = dir.win("w");
+  const std::vector<std::string> names = {"n1.bin", "n2.bin", "n3.bin"};
+  for (std::size_t i = 0; i < names.size(); ++i)
+    test::write_file(dir.native() / "w" / names[i], test::noise(400000, 10 + static_cast<unsigned>(i)));
+  ASSERT_EQ(run_tarvik(gui_program(), w + "\\n1.bin*" + w + "\\n2.bin*" + w + "\\n3.bin*<"), 0);
+  // The user's own, older files of the same names.
+  for (std::size_t i = 0; i < names.size(); ++i)
+    test::write_file(dir.native() / "w" / names[i], test::noise(300000, 20 + static_cast<unsigned>(i)));
+
+  struct Case {
+    const char* what;
+    std::function<void()> prepare;
+    std::function<std::unique_ptr<HeldRun>()> start;
+  };
+  const std::vector<Case> cases = {
+      {"unpack here over older files", [] {},
+       [&] {
+         return std::make_unique<HeldRun>(in_quotes(gui_program()) + L" " + in_quotes(w + "\\n1.kzv*>"),
+                                          "n3.bin");
+       }},
+      {"pack over the volumes of an older archive",
+       // Older volumes old.001.kzv ... of two of the files (tarvikc.exe packs the items of the
+       // current folder).
+       [&] { EXPECT_EQ(run_command(in_quotes(TARVIK_CLI) + L" pack -n old -v 64 n1.bin n2.bin"), 0); },
+       // The main window at w with the files selected, volumes of 64 KB named "old", and
+       // "Упаковать".
+       [&] {
+         auto run = std::make_unique<HeldRun>(
+             in_quotes(gui_program()) + L" " +
+                 in_quotes(w + "\\n1.bin*" + w + "\\n2.bin*" + w + "\\n3.bin*>"),
+             "n2.bin");
+         HWND main = nullptr;
+         for (int i = 0; i < 1200 && !main; ++i) {
+           // Ready once its list shows the three files selected.
+           for (HWND h : windows_of(run->pi.dwProcessId))
+             if (HWND list = ::GetDlgItem(h, IDC_SHELLLISTVIEW1);
+                 list && ::SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0) == 3)
+               main = h;
+           if (!main && ::WaitForSingleObject(run->pi.hProcess, 100) != WAIT_TIMEOUT) break;
+         }
+         if (!main) return run;
+         ::SendMessageW(::GetDlgItem(main, IDC_EDIT1), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"old"));
+         ::SendMessageW(::GetDlgItem(main, IDC_CHECKBOX2), BM_SETCHECK, BST_CHECKED, 0);
+         ::SendMessageW(::GetDlgItem(main, IDC_MASKEDIT2), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"64"));
+         ::PostMessageW(main, WM_COMMAND, MAKEWPARAM(IDC_MAIN_BITBTN5, BN_CLICKED),
+                        reinterpret_cast<LPARAM>(::GetDlgItem(main, IDC_MAIN_BITBTN5)));
+         return run;
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::set_current_directory(w);
+    c.prepare();
+    const test::Tree before = snapshot(dir.native() / "w");
+    const std::unique_ptr<HeldRun> run = c.start();
+    if (!run->wait_held()) {
+      std::string shown;  // what the program shows instead, if anything
+      for (HWND h : windows_of(run->pi.dwProcessId))
+        shown += window_text(h) + " | " + window_text(::GetDlgItem(h, 0xFFFF)) + "\n";
+      FAIL() << "the run did not reach its hold point; its windows:\n" << shown;
+    }
+    EXPECT_EQ(run->kill(), 9);
+    EXPECT_NE(snapshot(dir.native() / "w"), before) << "killed before it changed anything";
+    EXPECT_TRUE(journal_in(program_folder()));
+
+    std::vector<std::string> messages;
+    start_without_request(messages);
+    ASSERT_EQ(messages.size(), 1u) << ::testing::PrintToString(messages);
+    EXPECT_TRUE(messages[0].starts_with("Найден журнал прерванной операции ")) << messages[0];
+    EXPECT_TRUE(messages[0].ends_with("а заменённые ею файлы возвращены.")) << messages[0];
+    EXPECT_EQ(snapshot(dir.native() / "w"), before);
+    EXPECT_FALSE(journal_in(program_folder()));
+  }
+  fs::set_current_directory(program_folder());
+}
