@@ -570,12 +570,12 @@ struct HeldRun {
   PROCESS_INFORMATION pi{};
   HANDLE held = nullptr;
 
-  HeldRun(const std::wstring& command, const std::string& hold_at, DWORD flags = 0) {
+  HeldRun(const std::wstring& command, const std::string& hold_at) {
     test::ScopedEnv env("TARVIK_HOLD_AT", hold_at);
     STARTUPINFOW si{};
     si.cb = sizeof si;
     std::wstring line = command;
-    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &si, &pi)) {
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
       std::cerr << "CreateProcessW failed, error " << ::GetLastError() << "\n";
       return;
     }
