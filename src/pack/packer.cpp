@@ -50,7 +50,7 @@ class Packer {
         own_name_(std::string(format::trim(options.archive_name)) + std::string(format::kArchiveExtension)),
         writer_(writer),
         op_(op),
-        deflater_(options.threads),
+        deflater_(options.threads, options.level),
         buffer_(op.journal, writer.first_volume_name(), kSpillMemory) {}
 
   // Walks and writes everything. throws PackFailure.

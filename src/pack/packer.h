@@ -24,6 +24,7 @@ struct PackOptions {
   bool self_extracting = false;        // CheckBox1
   std::string program_folder;          // where "Tarvik.sfx" lies
   unsigned threads = 0;                // compressing workers; 0: the machine's cores
+  int level = 6;                       // compression level, 1 (fastest) to 12 (smallest)
 };
 
 // Packs the selection. Validation failures show their message and write nothing; a failure

@@ -1,8 +1,10 @@
 #include "pack/parallel_deflate.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <memory>
 
@@ -16,17 +18,28 @@ namespace tarvik {
 
 namespace {
 
-constexpr unsigned char kZlibHeader[2] = {0x78, 0x9C};  // deflate, 32 KiB window, default level
 constexpr int kRawWindowBits = -15;
 constexpr int kMemLevel = 8;
 constexpr auto kPollEvery = std::chrono::milliseconds(20);
+// libdeflate stores an input this small (55 - 4 x level bytes, at most 51) rather than
+// compressing it; zlib's fixed-code block is smaller, and cheap at that size.
+constexpr std::size_t kStoredByLibdeflate = 64;
 constexpr std::string_view kChangedWhileRead = "файл изменился во время упаковки";
 
-// One raw-deflate stream at the default level, ended on every way out.
+// The zlib header: deflate with a 32 KiB window, the level in zlib's four steps (levels 1, 2-5,
+// 6, 7 and above), the check bits making it a multiple of 31.
+std::array<char, 2> zlib_header(int level) {
+  const unsigned flevel = level < 2 ? 0 : level < 6 ? 1 : level == 6 ? 2 : 3;
+  unsigned header = 0x7800 | (flevel << 6);
+  header |= 31 - header % 31;
+  return {static_cast<char>(header >> 8), static_cast<char>(header & 0xFF)};
+}
+
+// One raw-deflate stream, ended on every way out.
 class RawDeflater {
  public:
-  RawDeflater() {
-    if (deflateInit2(&z_, Z_DEFAULT_COMPRESSION, Z_DEFLATED, kRawWindowBits, kMemLevel,
+  explicit RawDeflater(int level) {
+    if (deflateInit2(&z_, std::min(level, Z_BEST_COMPRESSION), Z_DEFLATED, kRawWindowBits, kMemLevel,
                      Z_DEFAULT_STRATEGY) != Z_OK)
       throw std::bad_alloc();
   }
@@ -70,15 +83,69 @@ void put_be32(SpillBuffer& out, unsigned long value) {
   out.append(bytes, sizeof bytes);
 }
 
+// Compresses a whole block (a whole file) into raw deflate.
+void deflate_whole(libdeflate_compressor* c, const unsigned char* data, std::size_t n,
+                   std::vector<unsigned char>& out) {
+  out.resize(libdeflate_deflate_compress_bound(c, n));
+  const std::size_t have = libdeflate_deflate_compress(c, data, n, out.data(), out.size());
+  if (have == 0) throw std::runtime_error("libdeflate: deflate");
+  out.resize(have);
+  out.shrink_to_fit();
+}
+
 }  // namespace
 
-ParallelDeflater::ParallelDeflater(unsigned threads) {
+// libdeflate compressors of one level, shared by the workers: at the levels above 9 each is
+// large, so fewer are made than there are workers and a worker may wait for one.
+class ParallelDeflater::Compressors {
+ public:
+  Compressors(int level, std::size_t limit) : level_(level), limit_(limit) {}
+  ~Compressors() {
+    for (auto* c : free_) libdeflate_free_compressor(c);
+  }
+  Compressors(const Compressors&) = delete;
+  Compressors& operator=(const Compressors&) = delete;
+
+  libdeflate_compressor* acquire() {
+    std::unique_lock lock(mutex_);
+    returned_.wait(lock, [&] { return !free_.empty() || made_ < limit_; });
+    if (!free_.empty()) {
+      auto* c = free_.back();
+      free_.pop_back();
+      return c;
+    }
+    auto* c = libdeflate_alloc_compressor(level_);
+    if (!c) throw std::bad_alloc();
+    ++made_;
+    return c;
+  }
+  void release(libdeflate_compressor* c) {
+    {
+      std::lock_guard lock(mutex_);
+      free_.push_back(c);
+    }
+    returned_.notify_one();
+  }
+
+ private:
+  int level_;
+  std::size_t limit_;
+  std::mutex mutex_;
+  std::condition_variable returned_;
+  std::vector<libdeflate_compressor*> free_;
+  std::size_t made_ = 0;
+};
+
+ParallelDeflater::ParallelDeflater(unsigned threads, int level)
+    : level_(std::clamp(level, kMinLevel, kMaxLevel)) {
   const unsigned n = worker_count(threads);
   // One block's worth of input in hand for each worker and two more: every worker stays busy,
   // and the blocks that wait to be taken stay few whatever the thread count. Small files are
   // many blocks to that worth: they are handed out without waiting for the writer at each one.
   window_bytes_ = (static_cast<std::uint64_t>(n) + 2) * kDeflateBlock;
   window_ = static_cast<std::size_t>(n) * kBlocksInFlightPerWorker;
+  compressors_ = std::make_unique<Compressors>(
+      level_, level_ > Z_BEST_COMPRESSION ? std::min<std::size_t>(n, kMaxNearOptimal) : n);
   threads_.reserve(n);
   try {
     for (unsigned i = 0; i < n; ++i) threads_.emplace_back([this] { work(); });
@@ -142,7 +209,6 @@ void ParallelDeflater::work() {
     std::vector<unsigned char> out;
     unsigned long adler = 1;
     try {
-      if (!z) z = std::make_unique<RawDeflater>();
       const std::size_t dict =
           static_cast<std::size_t>(std::min<std::uint64_t>(b.offset, kDeflateDictionary));
       File source(b.path, File::Mode::Read);
@@ -155,8 +221,20 @@ void ParallelDeflater::work() {
         error = msg::cannot_read(b.path, kChangedWhileRead);
       } else {
         const unsigned char* data = in.data() + dict;
-        adler = adler32(1, data, static_cast<uInt>(b.length));
-        z->block(data, b.length, dict, b.last, out);
+        adler = libdeflate_adler32(1, data, b.length);
+        if (b.offset == 0 && b.last && b.length > kStoredByLibdeflate) {
+          auto* c = compressors_->acquire();
+          try {
+            deflate_whole(c, data, b.length, out);
+          } catch (...) {
+            compressors_->release(c);
+            throw;
+          }
+          compressors_->release(c);
+        } else {
+          if (!z) z = std::make_unique<RawDeflater>(level_);
+          z->block(data, b.length, dict, b.last, out);
+        }
       }
     } catch (const OsError& e) {
       error = msg::cannot_read(b.path, e.reason());
@@ -183,7 +261,8 @@ std::optional<std::uint64_t> ParallelDeflater::take(SpillBuffer& out,
     file = files_.front();
     files_.pop_front();
   }
-  out.append(reinterpret_cast<const char*>(kZlibHeader), sizeof kZlibHeader);
+  const auto header = zlib_header(level_);
+  out.append(header.data(), header.size());
   unsigned long adler = 1;
   // The poll goes by the clock, not by the waits: blocks that are always ready when asked for
   // must not keep an Abort waiting until the whole file is compressed.

@@ -1,24 +1,29 @@
 // Compression on worker threads. Files are cut into blocks of kDeflateBlock bytes; each block
-// is compressed by whichever worker is free, with one raw-deflate z_stream per worker reset per
-// block. The compressed file is put back together in submission order as one zlib stream
-// (RFC 1950):
-//   header 78 9C | block 1 ... block n | Adler-32 of the whole file (big-endian)
-// A block after the first is primed with the 32 KiB before it as dictionary; every block but
+// is compressed by whichever worker is free. The compressed file is put back together in
+// submission order as one zlib stream (RFC 1950):
+//   header 78 xx | block 1 ... block n | Adler-32 of the whole file (big-endian)
+// The header's second byte tells the level, as zlib's does (9C at the default level).
+// A file of one block is compressed whole by libdeflate, the faster of the two (a file of a few
+// bytes, which libdeflate would only store, goes to zlib like a larger one). A larger file
+// goes through one raw-deflate z_stream per worker, reset per block (zlib's level, at most 9):
+// a block after the first is primed with the 32 KiB before it as dictionary; every block but
 // the last ends with a sync flush (byte-aligned, no final bit), the last with finish; the
-// Adler-32 values of the blocks are combined. A file of at most one block is therefore exactly
-// zlib's one-shot stream at the default level, and the bytes never depend on the number of
-// threads (the block size is fixed).
+// Adler-32 values of the blocks are combined. Both compressors give the same bytes for the
+// same input and level every time, and the block size is fixed: the bytes never depend on the
+// number of threads.
 //
-// Memory is bounded whatever the sizes and the thread count: at most kMaxWorkers workers, each
-// with one z_stream and one input block, and blocks started and not yet taken of at most
-// (workers + 2) blocks' worth of input, and at most window() of them: many small files are in
-// flight at once, big ones few.
+// Memory is bounded whatever the sizes, the level and the thread count: at most kMaxWorkers
+// workers, each with one input block and, made when first needed, one z_stream; libdeflate
+// compressors shared by the workers, at most kMaxNearOptimal of them at the levels above 9
+// (about 9 MiB each); blocks started and not yet taken of at most (workers + 2) blocks' worth
+// of input, and at most window() of them: many small files are in flight at once, big ones few.
 #pragma once
 
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -36,9 +41,18 @@ inline constexpr std::size_t kDeflateDictionary = 32 * 1024;
 // Blocks started and not yet taken, at most, for each worker (small files: a block each).
 inline constexpr std::size_t kBlocksInFlightPerWorker = 32;
 
+// Compression levels: 1 (fastest) to 12 (smallest); 10 to 12 are libdeflate's alone (a file
+// of more than one block gets zlib's 9 there).
+inline constexpr int kMinLevel = 1;
+inline constexpr int kDefaultLevel = 6;
+inline constexpr int kMaxLevel = 12;
+// libdeflate compressors at the levels above 9, at most (each about 9 MiB).
+inline constexpr std::size_t kMaxNearOptimal = 3;
+
 class ParallelDeflater {
  public:
-  explicit ParallelDeflater(unsigned threads);
+  // `level`: kMinLevel to kMaxLevel.
+  ParallelDeflater(unsigned threads, int level = kDefaultLevel);
   ~ParallelDeflater();  // stops the workers; blocks not taken are dropped
   ParallelDeflater(const ParallelDeflater&) = delete;
   ParallelDeflater& operator=(const ParallelDeflater&) = delete;
@@ -77,6 +91,8 @@ class ParallelDeflater {
     std::size_t blocks = 0;
   };
 
+  class Compressors;
+
   void work();
 
   std::mutex mutex_;
@@ -90,6 +106,8 @@ class ParallelDeflater {
   std::size_t window_ = 0;             // blocks started and not yet taken, at most
   std::uint64_t window_bytes_ = 0;     // their input bytes, at most (one block always may start)
   bool stop_ = false;
+  int level_;
+  std::unique_ptr<Compressors> compressors_;
   std::vector<std::thread> threads_;
 };
 

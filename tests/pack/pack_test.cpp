@@ -143,9 +143,10 @@ TEST(Packing, StreamsAreWholeZlibStreamsAlsoPastTheMemoryBound) {
   ASSERT_EQ(fx.pack({"big.bin", "text.txt"}, {}, ui), Outcome::Done);
   auto archive = test::read_archive(fx.work + "\\arhiv.kzv");
   ASSERT_EQ(archive.records.size(), 2u);
-  EXPECT_EQ(test::unzlib(archive.records[0].packed), big);  // compressed in blocks
+  EXPECT_TRUE(test::unzlib(archive.records[0].packed) == big);  // compressed in blocks
   EXPECT_EQ(archive.records[0].size, big.size());
-  EXPECT_EQ(archive.records[1].packed, zlib_of(text));
+  EXPECT_EQ(archive.records[1].packed, test::libdeflate_zlib_of(text));  // one block: whole
+  EXPECT_EQ(test::unzlib(archive.records[1].packed), text);
   // The spill file beside the archive is gone.
   EXPECT_EQ(fx.files(), (std::vector<std::string>{"Work", "Work/arhiv.kzv", "Work/big.bin",
                                                   "Work/text.txt", "program"}));

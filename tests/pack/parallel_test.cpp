@@ -73,10 +73,12 @@ struct Tree {
   }
 };
 
-PackOptions options(const std::string& name, unsigned threads, const std::string& kb = "") {
+PackOptions options(const std::string& name, unsigned threads, const std::string& kb = "",
+                    int level = kDefaultLevel) {
   PackOptions o;
   o.archive_name = name;
   o.threads = threads;
+  o.level = level;
   if (!kb.empty()) {
     o.multi_volume = true;
     o.volume_size_kb = kb;
@@ -87,14 +89,20 @@ PackOptions options(const std::string& name, unsigned threads, const std::string
 }  // namespace
 
 TEST(Threads, TheArchiveIsTheSameForOneTwoAndEightThreads) {
-  for (const std::string kb : {"", "100"}) {
-    SCOPED_TRACE("volume size " + kb);
+  struct Case {
+    std::string kb;
+    int level;
+  };
+  for (const Case& c : {Case{"", kDefaultLevel}, Case{"100", kDefaultLevel}, Case{"", kMinLevel},
+                        Case{"", kMaxLevel}}) {
+    const std::string& kb = c.kb;
+    SCOPED_TRACE("volume size " + kb + ", level " + std::to_string(c.level));
     Tree t;
     std::vector<std::vector<std::string>> archives;
     for (unsigned threads : {1u, 2u, 8u}) {
       const std::string name = "t" + std::to_string(threads);
       RecordingUi ui;
-      ASSERT_EQ(t.pack(options(name, threads, kb), ui), Outcome::Done)
+      ASSERT_EQ(t.pack(options(name, threads, kb, c.level), ui), Outcome::Done)
           << testing::PrintToString(ui.messages);
       const auto read = test::read_archive(format::volume_file_name(
           t.work, name, {!kb.empty(), false}, 1));
@@ -138,7 +146,9 @@ TEST(Threads, BigFileInBlocksAcrossVolumesIsOneSoundStreamAndUnpacksExactly) {
                                   static_cast<char>(adler >> 8), static_cast<char>(adler)}));
   EXPECT_EQ(test::unzlib(big.packed), t.big);  // one stream, nothing after it
   EXPECT_LT(big.packed.size(), t.big.size() / 2);  // the dictionaries keep it compressed
-  EXPECT_EQ(archive.records[1].packed, test::zlib_of(text(1000, 1)));  // one block: one-shot
+  // One block: libdeflate's stream in one call, which zlib's inflate reads.
+  EXPECT_EQ(archive.records[1].packed, test::libdeflate_zlib_of(text(1000, 1)));
+  EXPECT_EQ(test::unzlib(archive.records[1].packed), text(1000, 1));
 
   const std::string out = t.dir.win("out");
   fs::create_directory(out);
@@ -149,6 +159,62 @@ TEST(Threads, BigFileInBlocksAcrossVolumesIsOneSoundStreamAndUnpacksExactly) {
       << testing::PrintToString(unpack_ui.messages);
   EXPECT_EQ(test::read_file(*fs::to_native(out + "\\big.bin")), t.big);
   EXPECT_EQ(test::read_file(*fs::to_native(out + "\\a.txt")), text(1000, 1));
+}
+
+// Every level makes zlib streams with the level in their header, that zlib's inflate reads and
+// unpacking restores; a higher level packs text smaller.
+TEST(Threads, EveryLevelMakesSoundStreamsThatUnpackExactly) {
+  struct Case {
+    int level;
+    const char* header;
+  };
+  const std::vector<Case> cases = {
+      {1, "\x78\x01"}, {4, "\x78\x5E"}, {6, "\x78\x9C"}, {9, "\x78\xDA"}, {12, "\x78\xDA"}};
+  Tree t;
+  const std::vector<std::pair<std::string, std::string>> contents = {
+      {"a.txt", text(1000, 1)},
+      {"b.bin", noise(5000, 2)},
+      {"c.txt", text(kDeflateBlock, 6)},
+      {"big.bin", t.big},
+      {"z.txt", ""}};
+  std::uint64_t previous_size = UINT64_MAX;
+  for (const Case& c : cases) {
+    SCOPED_TRACE("level " + std::to_string(c.level));
+    const std::string name = "l" + std::to_string(c.level);
+    RecordingUi ui;
+    ASSERT_EQ(t.pack(options(name, 2, "", c.level), ui), Outcome::Done)
+        << testing::PrintToString(ui.messages);
+    const std::string archive_path = t.work + "\\" + name + ".kzv";
+    const auto archive = test::read_archive(archive_path);
+    std::uint64_t packed = 0;
+    for (const auto& record : archive.records) {
+      if (record.tag != 'F') continue;
+      SCOPED_TRACE(record.path);
+      const auto base = record.path.substr(record.path.rfind('\\') + 1);
+      const auto it = std::find_if(contents.begin(), contents.end(),
+                                   [&](const auto& p) { return p.first == base; });
+      ASSERT_NE(it, contents.end());
+      EXPECT_EQ(record.packed.substr(0, 2), c.header);
+      const auto inflated = test::unzlib(record.packed);
+      ASSERT_TRUE(inflated.has_value());
+      EXPECT_EQ(inflated->size(), it->second.size());
+      EXPECT_TRUE(*inflated == it->second);
+      if (base == "c.txt") packed = record.packed.size();
+    }
+    EXPECT_LE(packed, previous_size);  // a whole block of text: smaller or equal as levels rise
+    previous_size = packed;
+
+    const std::string out = t.dir.win("out" + std::to_string(c.level));
+    fs::create_directory(out);
+    RecordingUi unpack_ui;
+    ASSERT_EQ(run_operation({OperationCode::UnpackFromWindow, t.program, ""}, unpack_ui,
+                            [&](Operation& op) { return Raspakovka({archive_path, out}, op); }),
+              Outcome::Done)
+        << testing::PrintToString(unpack_ui.messages);
+    EXPECT_TRUE(test::read_file(*fs::to_native(out + "\\big.bin")) == t.big);
+    EXPECT_TRUE(test::read_file(*fs::to_native(out + "\\sub\\deeper\\c.txt")) ==
+                text(kDeflateBlock, 6));
+  }
 }
 
 #ifndef _WIN32

@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -146,6 +147,14 @@ std::string zlib_of(std::string_view data) {
   compress2(reinterpret_cast<Bytef*>(out.data()), &n, reinterpret_cast<const Bytef*>(data.data()),
             static_cast<uLong>(data.size()), Z_DEFAULT_COMPRESSION);
   out.resize(n);
+  return out;
+}
+
+std::string libdeflate_zlib_of(std::string_view data, int level) {
+  libdeflate_compressor* c = libdeflate_alloc_compressor(level);
+  std::string out(libdeflate_zlib_compress_bound(c, data.size()), '\0');
+  out.resize(libdeflate_zlib_compress(c, data.data(), data.size(), out.data(), out.size()));
+  libdeflate_free_compressor(c);
   return out;
 }
 

@@ -77,6 +77,9 @@ std::string noise(std::size_t n, unsigned seed = 1);
 // One-shot zlib compression at the default level: what the packer's stream of a file of at
 // most one compression block must equal.
 std::string zlib_of(std::string_view data);
+// The zlib stream libdeflate makes of `data` in one call at `level`: what packing makes of a
+// file of one block (of more than a few bytes).
+std::string libdeflate_zlib_of(std::string_view data, int level = 6);
 
 // The contents of `stream` when it is exactly one complete zlib stream (header, deflate data
 // ending in a final block, a matching Adler-32, no byte after it); nullopt otherwise.
