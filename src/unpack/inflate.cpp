@@ -1,5 +1,6 @@
 #include "unpack/inflate.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <array>
@@ -30,6 +31,23 @@ class Inflater {
 };
 
 }  // namespace
+
+WholeInflater::WholeInflater() : d_(libdeflate_alloc_decompressor()) {
+  if (!d_) throw std::bad_alloc();
+}
+
+WholeInflater::~WholeInflater() { libdeflate_free_decompressor(d_); }
+
+bool WholeInflater::inflate(const unsigned char* packed, std::size_t n, unsigned char* out,
+                            std::size_t expected_size) {
+  std::size_t used = 0;
+  std::size_t produced = 0;
+  // libdeflate checks the header and the Adler-32; the stream must fill the packed size and
+  // give exactly the size of the record.
+  const auto rc = libdeflate_zlib_decompress_ex(d_, packed, n, out, expected_size, &used,
+                                                &produced);
+  return rc == LIBDEFLATE_SUCCESS && used == n && produced == expected_size;
+}
 
 std::uint64_t inflate_entry(PackedSource& source, std::uint64_t expected_size, ByteSink* out,
                             const InflateHooks& hooks, unsigned char* block,

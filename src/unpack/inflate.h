@@ -12,6 +12,8 @@
 #include "platform/stream.h"
 #include "unpack/volume_chain.h"
 
+struct libdeflate_decompressor;
+
 namespace tarvik::unpack {
 
 // This entry's data are damaged; the framing of the records around it still holds.
@@ -35,6 +37,43 @@ class PackedSource {
   virtual std::uint64_t remaining() const = 0;
   // The next piece (at least 1 byte while any is due); valid until the next call.
   virtual std::size_t next(const unsigned char*& piece) = 0;
+};
+
+// Packed data already in memory, in one piece.
+class MemorySource final : public PackedSource {
+ public:
+  MemorySource(const unsigned char* data, std::size_t size) : data_(data), size_(size) {}
+  std::uint64_t remaining() const override { return size_; }
+  std::size_t next(const unsigned char*& piece) override {
+    piece = data_;
+    const std::size_t n = size_;
+    data_ += n;
+    size_ = 0;
+    return n;
+  }
+
+ private:
+  const unsigned char* data_;
+  std::size_t size_;
+};
+
+// libdeflate's decompressor, for entries inflated whole: faster than zlib's inflate, but only
+// from one buffer into one buffer.
+class WholeInflater {
+ public:
+  WholeInflater();
+  ~WholeInflater();
+  WholeInflater(const WholeInflater&) = delete;
+  WholeInflater& operator=(const WholeInflater&) = delete;
+
+  // Inflates `packed` (n bytes) into `out` (room for `expected_size` bytes) when it is exactly
+  // one zlib stream of exactly `expected_size` bytes; false otherwise, with nothing to say why: the
+  // caller then inflates it with inflate_entry, which names the fault.
+  bool inflate(const unsigned char* packed, std::size_t n, unsigned char* out,
+               std::size_t expected_size);
+
+ private:
+  ::libdeflate_decompressor* d_;
 };
 
 // Inflates exactly source.remaining() packed bytes holding one zlib stream into `out` (nothing

@@ -134,7 +134,8 @@ ExtractionPipeline::~ExtractionPipeline() {
 }
 
 void ExtractionPipeline::work() {
-  std::vector<unsigned char> block(kInflatedBlock);
+  std::vector<unsigned char> block(std::max(kInflatedBlock, kWholeInflated));
+  WholeInflater whole;
   for (;;) {
     std::shared_ptr<Entry> entry;
     {
@@ -152,7 +153,20 @@ void ExtractionPipeline::work() {
         if (cancel_) throw Cancelled{};
       };
       File& file = entry->temp->file();
-      inflate_entry(source, entry->size, &file, hooks, block.data(), block.size());
+      if (is_whole(*entry)) {
+        // Its data came in one piece with it: no waiting.
+        std::vector<unsigned char> packed = take_whole(*entry);
+        if (whole.inflate(packed.data(), packed.size(), block.data(),
+                          static_cast<std::size_t>(entry->size))) {
+          if (entry->size > 0) file.write(block.data(), static_cast<std::size_t>(entry->size));
+          hooks.after_block();
+        } else {
+          MemorySource again(packed.data(), packed.size());
+          inflate_entry(again, entry->size, &file, hooks, block.data(), kInflatedBlock);
+        }
+      } else {
+        inflate_entry(source, entry->size, &file, hooks, block.data(), kInflatedBlock);
+      }
       stamp(file, entry->time);
       file.close();
     } catch (const Cancelled&) {
@@ -170,6 +184,26 @@ void ExtractionPipeline::work() {
       if (walk_waits_) to_walk_.notify_one();
     }
   }
+}
+
+bool ExtractionPipeline::is_whole(const Entry& entry) {
+  return entry.packed_size <= kPackedPiece && entry.size <= kWholeInflated;
+}
+
+std::vector<unsigned char> ExtractionPipeline::take_whole(Entry& entry) {
+  std::lock_guard lock(mutex_);
+  std::vector<unsigned char> packed;
+  for (auto& piece : entry.pieces) {  // one piece but for a short read of the chain
+    if (packed.empty()) {
+      packed = std::move(piece);
+    } else {
+      packed.insert(packed.end(), piece.begin(), piece.end());
+    }
+  }
+  entry.pieces.clear();
+  queued_ -= packed.size();
+  if (walk_waits_) to_walk_.notify_one();
+  return packed;
 }
 
 void ExtractionPipeline::wait(std::unique_lock<std::mutex>& lock) {
@@ -228,6 +262,7 @@ void ExtractionPipeline::add(const Record& record, EntryData& data, const std::s
 
   // A small entry goes to the workers with all its data; a large one as soon as it is known,
   // its data following piece by piece.
+  // (Those that is_whole() takes are among the small ones.)
   const bool whole = entry->packed_size <= kPackedPiece;
   if (!whole) {
     {

@@ -12,7 +12,10 @@
 // Memory is bounded: packed data wait in pieces of at most kPackedPiece bytes, at most
 // kQueuedPacked bytes in all (the walk waits when the workers are behind), and at most
 // kEntriesInHand entries are in hand at once. A small entry is handed to the workers with all
-// its data at once (one wake-up).
+// its data at once (one wake-up); when it also inflates to at most kWholeInflated bytes, the
+// worker inflates it whole with libdeflate into a buffer of its own and writes it in one go
+// (zlib's streaming inflate takes the rest, and any stream libdeflate refuses, so that the fault
+// is named as always).
 //
 // In a folder the run made itself, an entry whose name nothing has is written under that name
 // rather than beside it (WorkFile::exactly): journalled before it is made, deleted like a work
@@ -58,6 +61,7 @@ inline constexpr std::size_t kPackedPiece = 64 * 1024;
 inline constexpr std::size_t kQueuedPacked = 8 * 1024 * 1024;
 inline constexpr std::size_t kEntriesInHand = 64;
 inline constexpr std::size_t kInflatedBlock = 128 * 1024;
+inline constexpr std::size_t kWholeInflated = 256 * 1024;
 inline constexpr std::size_t kMadeFolders = 4096;
 
 class ExtractionPipeline {
@@ -98,6 +102,9 @@ class ExtractionPipeline {
   struct Cancelled {};
 
   void work();
+  // An entry inflated whole: its packed data come in one piece, its output fits the buffer.
+  static bool is_whole(const Entry& entry);
+  std::vector<unsigned char> take_whole(Entry& entry);  // its one piece (none when empty)
   void hold(const std::shared_ptr<Entry>& entry);
   void place_ready();
   void place_front();  // waits for the oldest entry, then puts it in place
