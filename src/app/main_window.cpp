@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <iterator>
 #include <set>
 
 #include "app/bar.h"
@@ -35,6 +36,11 @@ constexpr int kStatusPanels[] = {300, 200, 200};
 constexpr UINT kEdit1Limit = 20;        // characters typed into the archive name
 constexpr UINT kPasswordLimit = 12;
 constexpr UINT kVolumeSizeLimit = 7;    // digits of the volume size in kilobytes
+
+// The choice "Сжатие" and the level of each of its lines.
+constexpr UINT kLevelCaptions[] = {IDS_MAIN_LEVEL_FAST, IDS_MAIN_LEVEL_NORMAL, IDS_MAIN_LEVEL_MAXIMAL};
+constexpr int kLevels[] = {kFastLevel, kDefaultLevel, kMaximalLevel};
+constexpr WPARAM kNormalChoice = 1;
 
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kExStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
@@ -228,6 +234,14 @@ void TMain::FormCreate() {
                  kEditHeight, WS_EX_CLIENTEDGE);
   ::SendMessageW(control(IDC_MASKEDIT2), EM_LIMITTEXT, kVolumeSizeLimit, 0);
   y += kVolumeGroupHeight + kGap;
+  create_control(WC_BUTTONW, IDC_MAIN_LEVEL_GROUP, IDS_MAIN_LEVEL_GROUP, BS_GROUPBOX, inner_left, y,
+                 inner_width, kGroupHeight);
+  HWND level = create_control(WC_COMBOBOXW, IDC_MAIN_LEVEL, 0, WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
+                              field_left, y + 22, field_width, kEditHeight + 100);
+  for (UINT caption : kLevelCaptions)
+    ::SendMessageW(level, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(codepage::widen(load_string(caption)).c_str()));
+  ::SendMessageW(level, CB_SETCURSEL, kNormalChoice, 0);
+  y += kGroupHeight + kGap;
   ::SetWindowPos(options, nullptr, 0, 0, s(kRightWidth), s(y - (kMargin - 4)), SWP_NOMOVE | SWP_NOZORDER);
 
   open_my_computer();
@@ -339,6 +353,9 @@ PackOptions TMain::pack_options() {
   options.password = window_text(control(IDC_MASKEDIT1));
   options.multi_volume = checked(control(IDC_CHECKBOX2));
   options.volume_size_kb = window_text(control(IDC_MASKEDIT2));
+  const LRESULT choice = ::SendMessageW(control(IDC_MAIN_LEVEL), CB_GETCURSEL, 0, 0);
+  options.level = choice >= 0 && choice < static_cast<LRESULT>(std::size(kLevels)) ? kLevels[choice]
+                                                                                 : kDefaultLevel;
   options.program_folder = parts_.program_folder;
   return options;
 }

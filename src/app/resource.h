@@ -58,6 +58,8 @@
 #define IDC_MAIN_LABEL2 516
 #define IDC_MASKEDIT2 517
 #define IDC_STATUSBAR1 518
+#define IDC_MAIN_LEVEL_GROUP 519
+#define IDC_MAIN_LEVEL 520
 
 #define IDR_MAINMENU1 530
 #define IDM_N3 531
@@ -97,6 +99,10 @@
 #define IDS_MAIN_REMOVABLE_DISK 576
 #define IDS_MAIN_NETWORK_DISK 577
 #define IDS_MAIN_CD_DRIVE 578
+#define IDS_MAIN_LEVEL_GROUP 579
+#define IDS_MAIN_LEVEL_FAST 580
+#define IDS_MAIN_LEVEL_NORMAL 581
+#define IDS_MAIN_LEVEL_MAXIMAL 582
 
 // The archive browser TViewArhiv: controls (created in code) and captions.
 #define IDC_VIEW_LABEL1 600

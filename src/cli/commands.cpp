@@ -80,6 +80,19 @@ bool threads_option(const Args& args, unsigned& threads) {
   return true;
 }
 
+// -l N: the compression level, 1 to 12 (the default level without it).
+bool level_option(const Args& args, int& level) {
+  level = kDefaultLevel;
+  auto text = args.value("-l");
+  if (!text) return true;
+  auto n = format::parse_decimal(*text);
+  if (!n || *n < static_cast<std::uint64_t>(kMinLevel) ||
+      *n > static_cast<std::uint64_t>(kMaxLevel))
+    return false;
+  level = static_cast<int>(*n);
+  return true;
+}
+
 int usage(const std::string& problem) {
   console::write_err("tarvik: " + format::printable(problem) + "\nСправка: tarvik --help\n");
   return kExitUsage;
@@ -100,10 +113,12 @@ std::string normalize_level(std::string level) {
 }
 
 int pack(const std::vector<std::string>& argv) {
-  Args args = parse(argv, 1, {"-n", "-p", "-v", "-j"}, {"-s"});
+  Args args = parse(argv, 1, {"-n", "-p", "-v", "-j", "-l"}, {"-s"});
   if (!args.error.empty()) return usage(args.error);
   unsigned threads = 0;
   if (!threads_option(args, threads)) return usage("после -j нужно число потоков от 1 до 999");
+  int level = kDefaultLevel;
+  if (!level_option(args, level)) return usage("после -l нужен уровень сжатия от 1 до 12");
   if (args.operands.empty()) return usage("не указаны элементы для упаковки");
   Selection selection;
   for (const auto& item : args.operands) {
@@ -126,6 +141,7 @@ int pack(const std::vector<std::string>& argv) {
   options.self_extracting = args.flag("-s");
   options.program_folder = program_folder();
   options.threads = threads;
+  options.level = level;
   if (codepage::code_points(options.password) > format::kMaxPasswordChars) return usage("пароль длиннее 12 символов");
 
   TerminalUi ui;

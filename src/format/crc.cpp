@@ -1,25 +1,20 @@
 #include "format/crc.h"
 
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include <cstdio>
 
 namespace tarvik::format {
 
+// libdeflate's CRC-32 is zlib's (same register, preset and complement), several times faster
+// where the processor multiplies without carries.
 std::uint32_t UpdateCRC32(std::uint32_t crc, const void* buffer, std::uint16_t count) {
-  // zlib presets and complements around the same register update.
-  return ~static_cast<std::uint32_t>(
-      crc32(~crc & 0xFFFFFFFFu, static_cast<const Bytef*>(buffer), count));
+  // It presets and complements around the same register update.
+  return ~libdeflate_crc32(~crc, buffer, count);
 }
 
 void Crc32::update(const void* data, std::size_t n) {
-  const auto* bytes = static_cast<const Bytef*>(data);
-  while (n > 0) {
-    auto step = static_cast<uInt>(n > 0x40000000u ? 0x40000000u : n);
-    value_ = static_cast<std::uint32_t>(crc32(value_, bytes, step));
-    bytes += step;
-    n -= step;
-  }
+  value_ = libdeflate_crc32(value_, data, n);
 }
 
 std::string crc_text(std::uint32_t crc) {

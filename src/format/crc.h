@@ -23,7 +23,7 @@ class Crc32 {
   std::uint32_t value() const { return value_; }
 
  private:
-  std::uint32_t value_ = 0;  // zlib's form: already complemented
+  std::uint32_t value_ = 0;  // zlib's (and libdeflate's) form: already complemented
 };
 
 std::string crc_text(std::uint32_t crc);

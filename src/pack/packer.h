@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ops/operation.h"
+#include "pack/level.h"
 
 namespace tarvik {
 
@@ -24,7 +25,7 @@ struct PackOptions {
   bool self_extracting = false;        // CheckBox1
   std::string program_folder;          // where "Tarvik.sfx" lies
   unsigned threads = 0;                // compressing workers; 0: the machine's cores
-  int level = 6;                       // compression level, 1 (fastest) to 12 (smallest)
+  int level = kDefaultLevel;           // compression level, kMinLevel to kMaxLevel (pack/level.h)
 };
 
 // Packs the selection. Validation failures show their message and write nothing; a failure

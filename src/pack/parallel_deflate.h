@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "ops/workers.h"
+#include "pack/level.h"
 
 namespace tarvik {
 
@@ -41,11 +42,6 @@ inline constexpr std::size_t kDeflateDictionary = 32 * 1024;
 // Blocks started and not yet taken, at most, for each worker (small files: a block each).
 inline constexpr std::size_t kBlocksInFlightPerWorker = 32;
 
-// Compression levels: 1 (fastest) to 12 (smallest); 10 to 12 are libdeflate's alone (a file
-// of more than one block gets zlib's 9 there).
-inline constexpr int kMinLevel = 1;
-inline constexpr int kDefaultLevel = 6;
-inline constexpr int kMaxLevel = 12;
 // libdeflate compressors at the levels above 9, at most (each about 9 MiB).
 inline constexpr std::size_t kMaxNearOptimal = 3;
 

@@ -113,6 +113,8 @@ TEST(Cli, RoundTripsSingleAndMultiVolumeWithAndWithoutPassword) {
       {"volumes of 7 KB", {"-v", "7"}, "архив.001.kzv"},
       {"volumes of 1 KB with password", {"-v", "1", "-p", "x"}, "архив.001.kzv"},
       {"volumes of 0 KB", {"-v", "0"}, "архив.001.kzv"},
+      {"fastest level", {"-l", "1"}, "архив.kzv"},
+      {"smallest level, volumes", {"-l", "12", "-v", "3"}, "архив.001.kzv"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -127,7 +129,7 @@ TEST(Cli, RoundTripsSingleAndMultiVolumeWithAndWithoutPassword) {
 
     std::vector<std::string> unpack = {"unpack", arg(s.src + "\\" + c.first), "-C", arg(s.out)};
     if (c.options.size() == 2 && c.options[0] == "-p") unpack.insert(unpack.end(), {"-p", c.options[1]});
-    if (c.options.size() == 4) unpack.insert(unpack.end(), {"-p", c.options[3]});
+    if (c.options.size() == 4 && c.options[2] == "-p") unpack.insert(unpack.end(), {"-p", c.options[3]});
     auto unpacked = tarvik_run(unpack, s.dir.win());
     ASSERT_EQ(unpacked.status, 0) << unpacked.err;
     EXPECT_EQ(tree(s.out), s.source_tree());
@@ -162,6 +164,14 @@ TEST(Cli, FailuresExitNonZeroWithTheSystemsMessage) {
   // Items from two folders.
   auto split = tarvik_run({"pack", "отчёт.txt", arg(s.src + "\\папка\\вложенная\\пусто.txt")}, s.src);
   EXPECT_EQ(split.status, 2);
+  // Levels outside 1 to 12 are wrong arguments; nothing is made.
+  for (const char* level : {"0", "13", "x", ""}) {
+    SCOPED_TRACE(level);
+    auto wrong_level = tarvik_run({"pack", "-n", "l", "-l", level, "отчёт.txt"}, s.src);
+    EXPECT_EQ(wrong_level.status, 2);
+    EXPECT_NE(wrong_level.err.find("уровень сжатия от 1 до 12"), std::string::npos) << wrong_level.err;
+    EXPECT_FALSE(fs::exists(s.src + "\\l.kzv"));
+  }
   // A target folder with no form in the code page: a message naming it, nothing made, and the
   // run ends in order.
   const std::string foreign = s.dir.win("日本");

@@ -205,6 +205,8 @@ TEST(MainWindow, LayoutAndCaptions) {
       {IDC_CHECKBOX2, "да", true},
       {IDC_MAIN_LABEL2, "Размер (килобайты)", true},
       {IDC_MASKEDIT2, "", true},
+      {IDC_MAIN_LEVEL_GROUP, "Сжатие", true},
+      {IDC_MAIN_LEVEL, "обычное", true},
   };
   const RECT options = rect_in(main, desk.main().control(IDC_GROUPBOX1));
   for (const Control& c : controls) {
@@ -239,7 +241,7 @@ TEST(MainWindow, LayoutAndCaptions) {
   std::vector<std::pair<int, RECT>> solid;
   for (int id : {IDC_MAIN_BITBTN2, IDC_SHELLCOMBOBOX1, IDC_SHELLLISTVIEW1, IDC_MAIN_BITBTN5, IDC_MAIN_BITBTN1,
                  IDC_MAIN_BITBTN4, IDC_MAIN_BITBTN3, IDC_MAIN_BITBTN6, IDC_EDIT1, IDC_CHECKBOX1, IDC_MASKEDIT1,
-                 IDC_CHECKBOX2, IDC_MAIN_LABEL2, IDC_MASKEDIT2, IDC_STATUSBAR1})
+                 IDC_CHECKBOX2, IDC_MAIN_LABEL2, IDC_MASKEDIT2, IDC_MAIN_LEVEL, IDC_STATUSBAR1})
     solid.emplace_back(id, rect_in(main, desk.main().control(id)));
   for (std::size_t i = 0; i < solid.size(); ++i)
     for (std::size_t j = i + 1; j < solid.size(); ++j) {
@@ -258,6 +260,16 @@ TEST(MainWindow, LayoutAndCaptions) {
   EXPECT_FALSE(::IsWindowEnabled(desk.main().control(IDC_MASKEDIT2)));
   for (int id : {IDC_CHECKBOX1, IDC_CHECKBOX2})
     EXPECT_EQ(::SendMessageW(desk.main().control(id), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  // "Сжатие": a list of three lines, "обычное" chosen (the default level).
+  HWND level = desk.main().control(IDC_MAIN_LEVEL);
+  ASSERT_EQ(::SendMessageW(level, CB_GETCOUNT, 0, 0), 3);
+  const char* level_lines[] = {"быстрое", "обычное", "максимальное"};
+  for (int i = 0; i < 3; ++i) {
+    wchar_t line[64] = {};
+    ::SendMessageW(level, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(line));
+    EXPECT_EQ(codepage::narrow(line), level_lines[i]);
+  }
+  EXPECT_EQ(desk.main().pack_options().level, kDefaultLevel);
 
   // The file list: report view, several entries selectable, whole rows, the selection kept
   // without focus, names editable, the system's icons; name, size, type, modified.
@@ -547,6 +559,7 @@ TEST(MainWindow, PackWithVolumesPasswordAndSelfExtracting) {
   set_window_text(main.control(IDC_MASKEDIT1), "пароль");
   desk.click(IDC_CHECKBOX2);
   set_window_text(main.control(IDC_MASKEDIT2), "40");
+  ::SendMessageW(main.control(IDC_MAIN_LEVEL), CB_SETCURSEL, 2, 0);  // "максимальное"
   desk.click(IDC_MAIN_BITBTN5);
   EXPECT_TRUE(desk.prompts.messages.empty()) << desk.prompts.messages[0];
   const auto archive = test::read_archive(desk.in_d("тома.001.exe"), /*self_extracting=*/true);
@@ -566,6 +579,13 @@ TEST(MainWindow, PackWithVolumesPasswordAndSelfExtracting) {
   EXPECT_TRUE(options.self_extracting && options.multi_volume);
   EXPECT_EQ(options.password, "пароль");
   EXPECT_EQ(options.volume_size_kb, "40");
+  EXPECT_EQ(options.level, kMaximalLevel);
+  // Packed at that level: the streams' headers say so (78 DA).
+  for (const auto& record : archive.records) {
+    if (record.tag == 'F') {
+      EXPECT_EQ(record.packed.substr(0, 2), "\x78\xDA") << record.path;
+    }
+  }
   EXPECT_FALSE(desk.journal_left());
 }
 
