@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Packing: `tarvik pack` against `zip -6 -r -q` (the same zlib level) on
+# Packing: `tarvik pack` against `zip -6 -r -q` (the same default level) on
 #   (a) a real folder: a copy of /usr/include (about 150 MB, 8,500 files; with QUICK=1 only its
 #       c++ and linux folders), and
 #   (b) one large file: 512 MiB of mixed data, a quarter pseudo-random and three quarters C
@@ -9,7 +9,8 @@
 # -j $THREADS (the machine's cores unless BENCH_THREADS says), zip on one core. The large file is
 # also packed by pigz (parallel gzip, -6, as many threads) when it is installed: the same
 # zlib work spread over the same cores. Everything on a tmpfs.
-# The archives are left in the cache for unpack.sh.
+# Then the folder at the fastest and the smallest level, -l 1 and -l 12, against zip -1 and
+# zip -9. The archives of the default level are left in the cache for unpack.sh.
 # shellcheck source=bench/common.bash
 source "$(dirname "${BASH_SOURCE[0]}")/common.bash"
 
@@ -72,11 +73,36 @@ pack_case() {
   cd - >/dev/null || exit 1
 }
 
+# level_case LABEL DIR ITEM BYTES LEVEL ZIPLEVEL: tarvik pack -l LEVEL against zip -ZIPLEVEL; the
+# archives are dropped.
+level_case() {
+  local label=$1 dir=$2 item=$3 bytes=$4 level=$5 zip_level=$6
+  cd "$dir" || exit 1
+  compare "rm -f l.kzv" "$(printf '%q ' "$TV" pack -j "$THREADS" -l "$level" -n l "$item")" \
+    "rm -f l.zip" "$(printf '%q ' zip "-$zip_level" -r -q l.zip "$item")"
+  local tv_size zip_size
+  tv_size=$(size_of l.kzv)
+  zip_size=$(size_of l.zip)
+  table_row "$label" "tarvik -l $level" "$bytes" "$A_WALL" "$A_CPU" "$A_RSS" "$tv_size"
+  table_row "" "zip -$zip_level -r" "$bytes" "$B_WALL" "$B_CPU" "$B_RSS" "$zip_size"
+  table_ratio "tarvik/zip" "$A_WALL" "$B_WALL" "$A_CPU" "$B_CPU" "$A_RSS" "$B_RSS" \
+    "$tv_size" "$zip_size"
+  table_load
+  summary+=("$(printf '%-17s wall x%s (%.2f s vs %.2f s), CPU x%s, size x%s (%s vs %s bytes) against zip -%s' \
+    "$label:" "$(ratio "$A_WALL" "$B_WALL")" "$A_WALL" "$B_WALL" "$(ratio "$A_CPU" "$B_CPU")" \
+    "$(ratio "$tv_size" "$zip_size")" "$tv_size" "$zip_size" "$zip_level")")
+  rm -f l.kzv l.zip
+  cd - >/dev/null || exit 1
+}
+
 start=$EPOCHREALTIME
 table_head
 hr
 pack_case "folder (include)" "$work/folder" inc "$inc_bytes" "inc-q$QUICK"
 pack_case "file (mixed)" "$work/file" big.bin "$big_bytes" "big-q$QUICK"
+# The levels of the main window's "быстрое" and "максимальное" against zip's fastest and best.
+level_case "folder, -l 1" "$work/folder" inc "$inc_bytes" 1 1
+level_case "folder, -l 12" "$work/folder" inc "$inc_bytes" 12 9
 hr
 echo
 say "Summary, tarvik/zip:"

@@ -4,6 +4,8 @@
 #include <zlib.h>
 
 #include <array>
+#include <memory>
+#include <vector>
 #include <new>
 
 #include "format/layout.h"
@@ -13,6 +15,9 @@ namespace tarvik::unpack {
 namespace {
 
 constexpr std::size_t kInflateBlock = 4096;
+// An entry at most this big packed and inflated is inflated whole.
+constexpr std::size_t kWholePacked = 64 * 1024;
+constexpr std::size_t kWholeSize = 256 * 1024;
 
 // One z_stream, ended on every way out.
 class Inflater {
@@ -104,8 +109,29 @@ std::uint64_t InflateFile(EntryData& data, std::uint64_t expected_size, ByteSink
     EntryData& data_;
     std::array<unsigned char, format::kChunkSize> in_{};
   };
-  ChainSource source(data);
   std::array<unsigned char, kInflateBlock> block{};
+  if (data.remaining() <= kWholePacked && expected_size <= kWholeSize) {
+    // Small enough to hold whole: read it all, inflate it in one call with libdeflate, write
+    // it in one go (buffers of the thread's own, kept for its next entry).
+    thread_local std::vector<unsigned char> packed;
+    thread_local std::vector<unsigned char> inflated;
+    thread_local std::unique_ptr<WholeInflater> whole;
+    packed.resize(static_cast<std::size_t>(data.remaining()));
+    for (std::size_t have = 0; have < packed.size();) {
+      if (hooks.before_read) hooks.before_read();
+      have += data.read(packed.data() + have, packed.size() - have);
+    }
+    inflated.resize(static_cast<std::size_t>(expected_size));
+    if (!whole) whole = std::make_unique<WholeInflater>();
+    if (whole->inflate(packed.data(), packed.size(), inflated.data(), inflated.size())) {
+      if (out && !inflated.empty()) out->write(inflated.data(), inflated.size());
+      if (hooks.after_block) hooks.after_block();
+      return expected_size;
+    }
+    MemorySource again(packed.data(), packed.size());  // zlib names the fault
+    return inflate_entry(again, expected_size, out, hooks, block.data(), block.size());
+  }
+  ChainSource source(data);
   return inflate_entry(source, expected_size, out, hooks, block.data(), block.size());
 }
 

@@ -1,6 +1,6 @@
 // Inflating one entry straight from the volume chain: zlib's inflate in zpipe's shape, packed
 // data in chunks of at most 1024 bytes, output in blocks of 4096 bytes, memory constant
-// whatever the entry's size.
+// whatever the entry's size. An entry small enough to hold is inflated whole by libdeflate.
 #pragma once
 
 #include <cstdint>
@@ -83,6 +83,7 @@ std::uint64_t inflate_entry(PackedSource& source, std::uint64_t expected_size, B
                             std::size_t block_size);
 
 // Inflates the entry's packed data (exactly data.remaining() bytes holding one zlib stream)
+// (whole with libdeflate when it is at most 64 KiB packed and 256 KiB inflated, else streamed)
 // into `out` (nothing is written when null) and returns the inflated size. The stream must
 // end exactly at the packed size and inflate to `expected_size` bytes; output beyond
 // `expected_size` is never written. throws EntryDamaged, whatever the hooks throw, and the
