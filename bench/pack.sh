@@ -9,8 +9,8 @@
 # -j $THREADS (the machine's cores unless BENCH_THREADS says), zip on one core. The large file is
 # also packed by pigz (parallel gzip, -6, as many threads) when it is installed: the same
 # zlib work spread over the same cores. Everything on a tmpfs.
-# Then the folder at the fastest and the smallest level, -l 1 and -l 12, against zip -1 and
-# zip -9. The archives of the default level are left in the cache for unpack.sh.
+# Then the folder at the main window's fastest and maximal levels, -l 1 and -l 11, and at the
+# highest, -l 12, against zip -1 and zip -9. The archives of the default level are left in the cache for unpack.sh.
 # shellcheck source=bench/common.bash
 source "$(dirname "${BASH_SOURCE[0]}")/common.bash"
 
@@ -100,8 +100,10 @@ table_head
 hr
 pack_case "folder (include)" "$work/folder" inc "$inc_bytes" "inc-q$QUICK"
 pack_case "file (mixed)" "$work/file" big.bin "$big_bytes" "big-q$QUICK"
-# The levels of the main window's "быстрое" and "максимальное" against zip's fastest and best.
+# The levels of the main window's "быстрое" (1) and "максимальное" (11) against zip's fastest
+# and best, and the console's highest level, 12.
 level_case "folder, -l 1" "$work/folder" inc "$inc_bytes" 1 1
+level_case "folder, -l 11" "$work/folder" inc "$inc_bytes" 11 9
 level_case "folder, -l 12" "$work/folder" inc "$inc_bytes" 12 9
 hr
 echo

@@ -106,9 +106,12 @@ class ParallelDeflater::Compressors {
   Compressors(const Compressors&) = delete;
   Compressors& operator=(const Compressors&) = delete;
 
+  // A compressor, or null once stop() was called: a worker waiting for one does not hold up
+  // the end of the run by compressing a block nobody will take.
   libdeflate_compressor* acquire() {
     std::unique_lock lock(mutex_);
-    returned_.wait(lock, [&] { return !free_.empty() || made_ < limit_; });
+    returned_.wait(lock, [&] { return stopped_ || !free_.empty() || made_ < limit_; });
+    if (stopped_) return nullptr;
     if (!free_.empty()) {
       auto* c = free_.back();
       free_.pop_back();
@@ -118,6 +121,13 @@ class ParallelDeflater::Compressors {
     if (!c) throw std::bad_alloc();
     ++made_;
     return c;
+  }
+  void stop() {
+    {
+      std::lock_guard lock(mutex_);
+      stopped_ = true;
+    }
+    returned_.notify_all();
   }
   void release(libdeflate_compressor* c) {
     {
@@ -134,6 +144,7 @@ class ParallelDeflater::Compressors {
   std::condition_variable returned_;
   std::vector<libdeflate_compressor*> free_;
   std::size_t made_ = 0;
+  bool stopped_ = false;
 };
 
 ParallelDeflater::ParallelDeflater(unsigned threads, int level)
@@ -165,6 +176,7 @@ ParallelDeflater::~ParallelDeflater() {
     std::lock_guard lock(mutex_);
     stop_ = true;
   }
+  compressors_->stop();
   to_workers_.notify_all();
   for (auto& t : threads_) t.join();
 }
@@ -224,6 +236,7 @@ void ParallelDeflater::work() {
         adler = libdeflate_adler32(1, data, b.length);
         if (b.offset == 0 && b.last && b.length > kStoredByLibdeflate) {
           auto* c = compressors_->acquire();
+          if (!c) return;  // the deflater is being destroyed
           try {
             deflate_whole(c, data, b.length, out);
           } catch (...) {
