@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 
+#include "format/messages.h"
 #include "ops/operation.h"
 #include "platform/ui.h"
 
@@ -24,7 +25,8 @@ namespace tarvik::browse {
 
 // The captions of the columns of a row (browse::Row), in order.
 inline constexpr std::array<std::string_view, 5> kColumnCaptions = {
-    "Название", "Тип", "Создан", "Полный, байтов", "Сжат, байтов"};
+    msg::kColumnCaptions[0], msg::kColumnCaptions[1], msg::kColumnCaptions[2],
+    msg::kColumnCaptions[3], msg::kColumnCaptions[4]};
 
 // Text held before a listing takes a second walk: tens of thousands of rows of ordinary
 // names.

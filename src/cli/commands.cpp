@@ -51,14 +51,14 @@ Args parse(const std::vector<std::string>& args, std::size_t from,
     } else if (options && a.size() > 1 && a[0] == '-') {
       if (std::find(with_value.begin(), with_value.end(), a) != with_value.end()) {
         if (i + 1 >= args.size()) {
-          parsed.error = "после " + a + " нужно значение";
+          parsed.error = msg::usage_needs_value(a);
           return parsed;
         }
         parsed.values[a] = args[++i];
       } else if (std::find(flags.begin(), flags.end(), a) != flags.end()) {
         parsed.flags.push_back(a);
       } else {
-        parsed.error = "неизвестный ключ " + a;
+        parsed.error = msg::usage_unknown_option(a);
         return parsed;
       }
     } else {
@@ -94,7 +94,7 @@ bool level_option(const Args& args, int& level) {
 }
 
 int usage(const std::string& problem) {
-  console::write_err("tarvik: " + format::printable(problem) + "\nСправка: tarvik --help\n");
+  console::write_err("tarvik: " + format::printable(problem) + "\n" + std::string(msg::kUsageHelp) + "\n");
   return kExitUsage;
 }
 
@@ -116,19 +116,19 @@ int pack(const std::vector<std::string>& argv) {
   Args args = parse(argv, 1, {"-n", "-p", "-v", "-j", "-l"}, {"-s"});
   if (!args.error.empty()) return usage(args.error);
   unsigned threads = 0;
-  if (!threads_option(args, threads)) return usage("после -j нужно число потоков от 1 до 999");
+  if (!threads_option(args, threads)) return usage(std::string(msg::kUsageThreads));
   int level = kDefaultLevel;
-  if (!level_option(args, level)) return usage("после -l нужен уровень сжатия от 1 до 12");
-  if (args.operands.empty()) return usage("не указаны элементы для упаковки");
+  if (!level_option(args, level)) return usage(std::string(msg::kUsageLevel));
+  if (args.operands.empty()) return usage(std::string(msg::kUsageNoItems));
   Selection selection;
   for (const auto& item : args.operands) {
     std::string path = console::absolute_path(item);
     std::string folder(format::folder_part(path));
     std::string name(format::file_name_part(path));
-    if (name.empty() || folder.empty()) return usage("нельзя упаковать " + item);
+    if (name.empty() || folder.empty()) return usage(msg::usage_cannot_pack(item));
     if (selection.shown_folder.empty()) selection.shown_folder = folder;
     if (folder != selection.shown_folder)
-      return usage("все элементы должны лежать в одной папке: " + item);
+      return usage(msg::usage_items_in_one_folder(item));
     selection.items.push_back(name);
   }
   PackOptions options;
@@ -142,7 +142,7 @@ int pack(const std::vector<std::string>& argv) {
   options.program_folder = program_folder();
   options.threads = threads;
   options.level = level;
-  if (codepage::code_points(options.password) > format::kMaxPasswordChars) return usage("пароль длиннее 12 символов");
+  if (codepage::code_points(options.password) > format::kMaxPasswordChars) return usage(std::string(msg::kUsagePasswordTooLong));
 
   TerminalUi ui;
   requests::DirectDialog dialog(ui);
@@ -159,9 +159,9 @@ int pack(const std::vector<std::string>& argv) {
 int unpack(const std::vector<std::string>& argv) {
   Args args = parse(argv, 1, {"-C", "-p", "-j"}, {});
   if (!args.error.empty()) return usage(args.error);
-  if (args.operands.size() != 1) return usage("укажите один архив");
+  if (args.operands.size() != 1) return usage(std::string(msg::kUsageOneArchive));
   unsigned threads = 0;
-  if (!threads_option(args, threads)) return usage("после -j нужно число потоков от 1 до 999");
+  if (!threads_option(args, threads)) return usage(std::string(msg::kUsageThreads));
   std::string archive = console::absolute_path(args.operands[0]);
   auto target_arg = args.value("-C");
   std::string target =
@@ -182,7 +182,7 @@ int unpack(const std::vector<std::string>& argv) {
 int test(const std::vector<std::string>& argv) {
   Args args = parse(argv, 1, {"-p"}, {});
   if (!args.error.empty()) return usage(args.error);
-  if (args.operands.size() != 1) return usage("укажите один архив");
+  if (args.operands.size() != 1) return usage(std::string(msg::kUsageOneArchive));
   std::string archive = console::absolute_path(args.operands[0]);
   TerminalUi ui(args.value("-p"));
   const Outcome outcome = requests::test(archive, ui);
@@ -194,7 +194,7 @@ int test(const std::vector<std::string>& argv) {
 int list(const std::vector<std::string>& argv) {
   Args args = parse(argv, 1, {"-p"}, {"-r"});
   if (!args.error.empty()) return usage(args.error);
-  if (args.operands.empty() || args.operands.size() > 2) return usage("укажите архив и, если нужно, уровень");
+  if (args.operands.empty() || args.operands.size() > 2) return usage(std::string(msg::kUsageArchiveAndLevel));
   std::string archive = console::absolute_path(args.operands[0]);
   TerminalUi ui(args.value("-p"));
   if (!requests::listing_allowed(archive, ui)) return kExitFailed;
@@ -207,7 +207,7 @@ int list(const std::vector<std::string>& argv) {
 int extract(const std::vector<std::string>& argv) {
   Args args = parse(argv, 1, {"-C", "-p", "--level"}, {});
   if (!args.error.empty()) return usage(args.error);
-  if (args.operands.size() < 2) return usage("укажите архив и записи для извлечения");
+  if (args.operands.size() < 2) return usage(std::string(msg::kUsageArchiveAndEntries));
   requests::NamedJob job;
   job.archive = console::absolute_path(args.operands[0]);
   job.level = normalize_level(args.value("--level").value_or(""));
@@ -235,7 +235,7 @@ void recover_first() {
 }
 
 int run(const std::vector<std::string>& args) {
-  if (args.empty()) return usage("не указана команда");
+  if (args.empty()) return usage(std::string(msg::kUsageNoCommand));
   const std::string& command = args[0];
   if (command == "--help" || command == "-h" || command == "help") {
     console::write_out(kHelp);
@@ -246,7 +246,7 @@ int run(const std::vector<std::string>& args) {
   if (command == "test") return test(args);
   if (command == "list") return list(args);
   if (command == "extract") return extract(args);
-  return usage("неизвестная команда " + command);
+  return usage(msg::usage_unknown_command(command));
 }
 
 std::optional<int> run_self_extracting() {

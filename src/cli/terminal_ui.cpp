@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "format/messages.h"
 #include "format/printable.h"
 #include "platform/codepage.h"
 #include "platform/console.h"
@@ -93,7 +94,7 @@ void TerminalUi::draw(bool force) {
   int filled = max_ == 0 ? 0 : static_cast<int>(shown * kBarWidth / max_);
   std::string line = "\r" + caption_ + " [" + std::string(filled, '#') +
                      std::string(kBarWidth - filled, '-') + "] " + megabytes(position_) + "/" +
-                     megabytes(max_) + " МБ ";
+                     megabytes(max_) + " " + std::string(msg::kMegabytes) + " ";
   int width = console::terminal_width() - 1;
   int room = width - static_cast<int>(codepage::code_points(line));
   if (room > 4) line += tail_code_points(item_, static_cast<std::size_t>(room));

@@ -109,6 +109,24 @@ std::string unrecognised_request(std::string_view request) {
                "\">\", либо путь к архиву."});
 }
 
+std::string usage_needs_value(std::string_view option) {
+  return join({"после ", option, " нужно значение"});
+}
+
+std::string usage_unknown_option(std::string_view option) {
+  return join({"неизвестный ключ ", option});
+}
+
+std::string usage_cannot_pack(std::string_view item) { return join({"нельзя упаковать ", item}); }
+
+std::string usage_items_in_one_folder(std::string_view item) {
+  return join({"все элементы должны лежать в одной папке: ", item});
+}
+
+std::string usage_unknown_command(std::string_view command) {
+  return join({"неизвестная команда ", command});
+}
+
 std::string no_such_entry(std::string_view name, std::string_view level, std::string_view archive) {
   return join({"Нет записи ", name, " на уровне ", level, " архива ", Path{archive}});
 }

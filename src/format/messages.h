@@ -69,11 +69,36 @@ inline constexpr std::string_view kExplorerMenuInstalled = "Контекстно
 inline constexpr std::string_view kExplorerMenuCleared = "Контекстное меню проводника очищено!";
 inline constexpr std::string_view kRegistrationRemoved = "Регистрация программы в Windows удалена!";
 
+// The console's words for a command line it cannot take (after "tarvik: "), and the hint.
+inline constexpr std::string_view kUsageHelp = "Справка: tarvik --help";
+inline constexpr std::string_view kUsageThreads = "после -j нужно число потоков от 1 до 999";
+inline constexpr std::string_view kUsageLevel = "после -l нужен уровень сжатия от 1 до 12";
+inline constexpr std::string_view kUsageNoItems = "не указаны элементы для упаковки";
+inline constexpr std::string_view kUsagePasswordTooLong = "пароль длиннее 12 символов";
+inline constexpr std::string_view kUsageOneArchive = "укажите один архив";
+inline constexpr std::string_view kUsageArchiveAndLevel = "укажите архив и, если нужно, уровень";
+inline constexpr std::string_view kUsageArchiveAndEntries = "укажите архив и записи для извлечения";
+inline constexpr std::string_view kUsageNoCommand = "не указана команда";
+std::string usage_needs_value(std::string_view option);
+std::string usage_unknown_option(std::string_view option);
+std::string usage_cannot_pack(std::string_view item);
+std::string usage_items_in_one_folder(std::string_view item);
+std::string usage_unknown_command(std::string_view command);
+// The unit of the console's progress line.
+inline constexpr std::string_view kMegabytes = "МБ";
+// The captions of the columns of a listing (browse::Row), in order.
+inline constexpr std::string_view kColumnCaptions[] = {"Название", "Тип", "Создан",
+                                                        "Полный, байтов", "Сжат, байтов"};
+// The file type's name in the registry, which Explorer shows.
+inline constexpr std::string_view kTypeDescription = "Архив Tarvik";
+
 // The last guards' words: what escaped every other handler.
 inline constexpr std::string_view kOutOfMemory = "Недостаточно памяти";
 inline constexpr std::string_view kUnexpectedError = "Непредвиденная ошибка";
 
 // Reasons, after a file's name.
+inline constexpr std::string_view kChangedWhileRead = "файл изменился во время упаковки";
+inline constexpr std::string_view kCompressionFailed = "сжатие данных не удалось";
 inline constexpr std::string_view kNoJournalFolder = "нет папки для журнала";
 inline constexpr std::string_view kNoFreeJournalName = "нет свободного имени для журнала отката";
 inline constexpr std::string_view kNoFreeWorkFileName = "нет свободного имени для рабочего файла";
@@ -92,6 +117,43 @@ inline constexpr std::string_view kFieldSizeDigits = "число цифр раз
 inline constexpr std::string_view kFieldSize = "размер файла";
 inline constexpr std::string_view kFieldPackedSizeLength = "длина поля сжатого размера";
 inline constexpr std::string_view kFieldPackedSize = "сжатый размер";
+
+// Reasons of damage, refusals and failures, after a file's or an entry's name.
+inline constexpr std::string_view kFileWhereFolder =
+    "на этом месте уже есть файл, а в архиве это папка";
+inline constexpr std::string_view kFolderWhereFile =
+    "на этом месте уже есть папка, а в архиве это файл";
+inline constexpr std::string_view kVolumeBreaksOff = "том обрывается";
+inline constexpr std::string_view kShorterThanTail = "файл короче хвоста тома";
+inline constexpr std::string_view kStubSizeWrong = "размер заготовки в хвосте тома неверен";
+inline constexpr std::string_view kVolumeShorterThanTail = "том короче своего хвоста";
+inline constexpr std::string_view kNoEndMarkBeforeTail =
+    "нет метки конца записей перед хвостом тома";
+inline constexpr std::string_view kTailNotRecognised = "хвост тома не распознан";
+inline constexpr std::string_view kNoContinuationMark = "том не начинается с метки продолжения";
+inline constexpr std::string_view kTooManyVolumesInChain = "томов больше 999";
+inline constexpr std::string_view kDataPastLastVolume =
+    "данные записи выходят за конец последнего тома";
+inline constexpr std::string_view kJournalOfAnotherRun =
+    "это журнал отката другой работающей операции";
+inline constexpr std::string_view kVolumeChecksumDiffers = "контрольная сумма тома не совпадает";
+inline constexpr std::string_view kEndMarkBeforeTail =
+    "метка конца записей стоит раньше хвоста тома";
+inline constexpr std::string_view kEntryOutsideSource =
+    "путь записи не лежит в исходной папки архива";
+inline constexpr std::string_view kNotEnoughMemoryReason = "недостаточно памяти";
+inline constexpr std::string_view kOperationAborted = "Операция прервана";
+inline constexpr std::string_view kPackedDataBreaksOff =
+    "сжатые данные обрываются раньше конца потока";
+inline constexpr std::string_view kInflateError = "ошибка распаковки сжатых данных";
+inline constexpr std::string_view kMoreDataThanRecord =
+    "распакованных данных больше, чем указано в записи";
+inline constexpr std::string_view kStreamEndsBeforeRecord =
+    "поток сжатых данных кончается раньше записи";
+inline constexpr std::string_view kLessDataThanRecord =
+    "распакованных данных меньше, чем указано в записи";
+inline constexpr std::string_view kNotInFolder = "нет в папке";
+inline constexpr std::string_view kShorterThanWritten = "файл короче записанного в него";
 
 // File-system paths in the texts below are Windows text ("Z:\\tmp\\a" for /tmp/a on Linux).
 // Shown natively, they read as the system writes them ("/tmp/a"); the Linux console asks for

@@ -125,4 +125,27 @@ bool is_journal_file_name(std::string_view name) {
   return middle.substr(1).find_first_not_of("0123456789") == std::string_view::npos;
 }
 
+std::string fold_case(std::string_view utf8) {
+  std::string out(utf8);
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    auto& c = reinterpret_cast<unsigned char&>(out[i]);
+    if (c >= 'A' && c <= 'Z') {
+      c = static_cast<unsigned char>(c + ('a' - 'A'));
+    } else if ((c == 0xD0 || c == 0xD2) && i + 1 < out.size()) {
+      auto& next = reinterpret_cast<unsigned char&>(out[i + 1]);
+      if (c == 0xD0 && next >= 0x80 && next <= 0x8F) {  // Ѐ..Џ -> ѐ..џ
+        c = 0xD1, next = static_cast<unsigned char>(next + 0x10);
+      } else if (c == 0xD0 && next >= 0x90 && next <= 0x9F) {  // А..П -> а..п
+        next = static_cast<unsigned char>(next + 0x20);
+      } else if (c == 0xD0 && next >= 0xA0 && next <= 0xAF) {  // Р..Я -> р..я
+        c = 0xD1, next = static_cast<unsigned char>(next - 0x20);
+      } else if (c == 0xD2 && next == 0x90) {  // Ґ -> ґ
+        next = 0x91;
+      }
+      ++i;
+    }
+  }
+  return out;
+}
+
 }  // namespace tarvik::format

@@ -15,6 +15,8 @@ bool is_drive_root(std::string_view folder);
 // folder + "\" + name, without doubling the separator after a drive root (or any folder
 // already ending in "\").
 std::string join_path(std::string_view folder, std::string_view name);
+// The path (UTF-8) with Latin and Cyrillic capitals made small, as Windows compares names.
+std::string fold_case(std::string_view utf8);
 // The last component of a Windows path, and the folder before it (no trailing "\" unless a
 // drive root).
 std::string_view file_name_part(std::string_view path);

@@ -73,7 +73,7 @@ bool SpillBuffer::for_each_chunk(std::size_t chunk,
     for (std::uint64_t left = spilled_; left > 0;) {
       const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), left));
       if (file.read(block.data(), n) != n)
-        throw PackFailure(msg::cannot_read(file.path(), "файл короче записанного в него"));
+        throw PackFailure(msg::cannot_read(file.path(), std::string(msg::kShorterThanWritten)));
       for (std::size_t pos = 0; pos < n; pos += chunk) {
         if (!sink(block.data() + pos, std::min(chunk, n - pos))) return false;
       }

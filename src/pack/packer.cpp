@@ -97,7 +97,7 @@ class Packer {
         } catch (const OsError& e) {
           throw PackFailure(msg::cannot_read(path, e.reason()));
         }
-        throw PackFailure(msg::cannot_read(path, "нет в папке"));
+        throw PackFailure(msg::cannot_read(path, std::string(msg::kNotInFolder)));
       }
       const fs::DirEntry& entry = found->second;
       if (entry.is_directory) {

@@ -24,7 +24,6 @@ constexpr auto kPollEvery = std::chrono::milliseconds(20);
 // libdeflate stores an input this small (55 - 4 x level bytes, at most 51) rather than
 // compressing it; zlib's fixed-code block is smaller, and cheap at that size.
 constexpr std::size_t kStoredByLibdeflate = 64;
-constexpr std::string_view kChangedWhileRead = "файл изменился во время упаковки";
 
 // The zlib header: deflate with a 32 KiB window, the level in zlib's four steps (levels 1, 2-5,
 // 6, 7 and above), the check bits making it a multiple of 31.
@@ -62,7 +61,7 @@ class RawDeflater {
       z_.next_out = out.data() + have;
       z_.avail_out = static_cast<uInt>(out.size() - have);
       const int rc = deflate(&z_, flush);
-      if (rc == Z_STREAM_ERROR) throw std::runtime_error("zlib: deflate");
+      if (rc == Z_STREAM_ERROR) throw Error(std::string(msg::kCompressionFailed));
       have = out.size() - z_.avail_out;
       const bool complete = last ? rc == Z_STREAM_END : z_.avail_in == 0 && z_.avail_out != 0;
       if (complete) break;
@@ -88,7 +87,7 @@ void deflate_whole(libdeflate_compressor* c, const unsigned char* data, std::siz
                    std::vector<unsigned char>& out) {
   out.resize(libdeflate_deflate_compress_bound(c, n));
   const std::size_t have = libdeflate_deflate_compress(c, data, n, out.data(), out.size());
-  if (have == 0) throw std::runtime_error("libdeflate: deflate");
+  if (have == 0) throw Error(std::string(msg::kCompressionFailed));
   out.resize(have);
   out.shrink_to_fit();
 }
@@ -230,7 +229,7 @@ void ParallelDeflater::work() {
       const std::size_t want = dict + b.length + (b.last ? 1 : 0);
       const std::size_t got = source.read(in.data(), want);
       if (got != dict + b.length) {
-        error = msg::cannot_read(b.path, kChangedWhileRead);
+        error = msg::cannot_read(b.path, msg::kChangedWhileRead);
       } else {
         const unsigned char* data = in.data() + dict;
         adler = libdeflate_adler32(1, data, b.length);
@@ -252,7 +251,7 @@ void ParallelDeflater::work() {
     } catch (const OsError& e) {
       error = msg::cannot_read(b.path, e.reason());
     } catch (const std::bad_alloc&) {
-      error = msg::cannot_read(b.path, "недостаточно памяти");
+      error = msg::cannot_read(b.path, std::string(msg::kNotEnoughMemoryReason));
     } catch (const std::exception& e) {
       error = msg::cannot_read(b.path, e.what());
     }

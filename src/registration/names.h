@@ -26,7 +26,6 @@ inline constexpr std::string_view kApplicationValue = "Application";
 inline constexpr std::string_view kExtensionKey = ".kzv";
 inline constexpr std::string_view kExtensionProbe = ".KZV";
 inline constexpr std::string_view kTypeKey = "Tarvik";
-inline constexpr std::string_view kTypeDescription = "Архив Tarvik";
 inline constexpr std::string_view kIconKey = "Tarvik\\DefaultIcon";
 inline constexpr std::string_view kShellKey = "Tarvik\\Shell";
 inline constexpr std::string_view kOpenKey = "Tarvik\\Shell\\open";

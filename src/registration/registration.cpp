@@ -36,7 +36,7 @@ std::string open_command(std::string_view program) {
 void write_file_type(Registry& registry, const std::string& program) {
   const auto command = open_command(program);
   write_value(registry, Root::ClassesRoot, kExtensionKey, "", kTypeKey);
-  write_value(registry, Root::ClassesRoot, kTypeKey, "", kTypeDescription);
+  write_value(registry, Root::ClassesRoot, kTypeKey, "", msg::kTypeDescription);
   write_value(registry, Root::ClassesRoot, kIconKey, "", program + std::string(kIconTail));
   write_value(registry, Root::ClassesRoot, kOpenCommandKey, "", command);
   write_value(registry, Root::ClassesRoot, kEditCommandKey, "", command);

@@ -5,7 +5,6 @@
 #include "format/fields.h"
 #include "format/names.h"
 #include "platform/fs.h"
-#include "unpack/entry_check.h"
 
 namespace tarvik::requests {
 
@@ -92,7 +91,7 @@ ItemWalk select_items(std::string_view folder, const std::vector<std::string>& e
                       const std::vector<std::string>& items) {
   const bool ignore_case = fs::names_ignore_case();
   const auto compared = [&](const std::string& path) {
-    return ignore_case ? unpack::fold_case(path) : path;
+    return ignore_case ? format::fold_case(path) : path;
   };
   std::vector<std::string> exact, folded, blankless;
   for (const auto& name : entry_names) {

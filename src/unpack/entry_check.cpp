@@ -1,6 +1,7 @@
 #include "unpack/entry_check.h"
 
 #include "format/layout.h"
+#include "format/names.h"
 #include "format/messages.h"
 #include "platform/fs.h"
 #include "unpack/safe_path.h"
@@ -15,34 +16,11 @@ constexpr std::string_view kWorkSuffixRoom = "~999.tzp";
 
 }  // namespace
 
-std::string fold_case(std::string_view utf8) {
-  std::string out(utf8);
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    auto& c = reinterpret_cast<unsigned char&>(out[i]);
-    if (c >= 'A' && c <= 'Z') {
-      c = static_cast<unsigned char>(c + ('a' - 'A'));
-    } else if ((c == 0xD0 || c == 0xD2) && i + 1 < out.size()) {
-      auto& next = reinterpret_cast<unsigned char&>(out[i + 1]);
-      if (c == 0xD0 && next >= 0x80 && next <= 0x8F) {  // Ѐ..Џ -> ѐ..џ
-        c = 0xD1, next = static_cast<unsigned char>(next + 0x10);
-      } else if (c == 0xD0 && next >= 0x90 && next <= 0x9F) {  // А..П -> а..п
-        next = static_cast<unsigned char>(next + 0x20);
-      } else if (c == 0xD0 && next >= 0xA0 && next <= 0xAF) {  // Р..Я -> р..я
-        c = 0xD1, next = static_cast<unsigned char>(next - 0x20);
-      } else if (c == 0xD2 && next == 0x90) {  // Ґ -> ґ
-        next = 0x91;
-      }
-      ++i;
-    }
-  }
-  return out;
-}
-
 std::optional<std::string> EntryCheck::refusal(std::string_view relative, bool is_file) {
   if (!is_safe_relative_path(relative)) return msg::unsafe_entry(relative);
 
   // Each level below the target: its names must fit, and none may be a file taken before.
-  const std::string folded = fold_case(relative);
+  const std::string folded = format::fold_case(relative);
   std::size_t start = 1;
   while (true) {
     const std::size_t end = relative.find(kSeparator, start);

@@ -37,7 +37,5 @@ class EntryCheck {
   std::unordered_map<std::string, Taken> taken_;  // by the case-folded relative path
 };
 
-// The path with Latin and Cyrillic capitals made small, as Windows compares names.
-std::string fold_case(std::string_view utf8);
 
 }  // namespace tarvik::unpack

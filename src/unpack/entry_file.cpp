@@ -1,4 +1,5 @@
 #include "unpack/entry_file.h"
+#include "format/messages.h"
 
 #include <optional>
 
@@ -18,7 +19,7 @@ void replace(WorkFile& temp, const std::string& target, RollbackJournal* journal
   // Nothing of that name: no journal either (most entries of a fresh extraction).
   const bool taken = fs::name_taken(target);
   if (taken && File::is_live_journal(target))
-    throw WriteFailure{target, "это журнал отката другой работающей операции"};
+    throw WriteFailure{target, std::string(msg::kJournalOfAnotherRun)};
   std::optional<std::string> aside;
   if (journal && taken)
     aside = journalled(target, [&] { return move_aside(*journal, target); });

@@ -59,7 +59,7 @@ std::vector<std::string> require_folder(const std::string& folder, RollbackJourn
     if (kind == fs::NameKind::Folder) break;
     if (kind == fs::NameKind::Link && fs::is_directory(level)) break;
     if (kind == fs::NameKind::File || (kind == fs::NameKind::Link && fs::exists(level)))
-      throw WriteFailure{level, "на этом месте уже есть файл, а в архиве это папка"};
+      throw WriteFailure{level, std::string(msg::kFileWhereFolder)};
     const std::string_view up = format::folder_part(level);
     if (up.size() >= level.size()) {
       level.clear();
@@ -77,7 +77,7 @@ void extract_file(const Record& record, EntryData& data, const std::string& targ
                   RollbackJournal* journal, const InflateHooks& hooks, Ui& ui) {
   const fs::NameKind there = fs::name_kind(target);
   if (there == fs::NameKind::Folder)
-    throw WriteFailure{target, "на этом месте уже есть папка, а в архиве это файл"};
+    throw WriteFailure{target, std::string(msg::kFolderWhereFile)};
   require_folder(std::string(format::folder_part(target)), journal);
   ui.set_item(format::printable(format::file_name_part(record.relative)));
 
@@ -172,7 +172,7 @@ class WholeVisitor final : public CheckingVisitor {
     known_folder_ = folder;
     const fs::NameKind there = pipeline_.name_kind(target);
     if (there == fs::NameKind::Folder)
-      throw WriteFailure{target, "на этом месте уже есть папка, а в архиве это файл"};
+      throw WriteFailure{target, std::string(msg::kFolderWhereFile)};
     op_.ui.set_item(format::printable(format::file_name_part(record.relative)));
     pipeline_.add(record, data, target, there == fs::NameKind::Free);
   }

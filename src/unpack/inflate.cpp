@@ -1,4 +1,5 @@
 #include "unpack/inflate.h"
+#include "format/messages.h"
 
 #include <libdeflate.h>
 #include <zlib.h>
@@ -63,7 +64,7 @@ std::uint64_t inflate_entry(PackedSource& source, std::uint64_t expected_size, B
   while (ret != Z_STREAM_END) {
     if (z->avail_in == 0) {
       if (source.remaining() == 0)
-        throw EntryDamaged{"сжатые данные обрываются раньше конца потока"};
+        throw EntryDamaged{std::string(msg::kPackedDataBreaksOff)};
       if (hooks.before_read) hooks.before_read();
       const unsigned char* piece = nullptr;
       z->avail_in = static_cast<uInt>(source.next(piece));
@@ -74,12 +75,12 @@ std::uint64_t inflate_entry(PackedSource& source, std::uint64_t expected_size, B
       z->avail_out = static_cast<uInt>(block_size);
       ret = inflate(z.get(), Z_NO_FLUSH);
       if (ret == Z_NEED_DICT || ret == Z_DATA_ERROR || ret == Z_STREAM_ERROR)
-        throw EntryDamaged{"ошибка распаковки сжатых данных"};
+        throw EntryDamaged{std::string(msg::kInflateError)};
       if (ret == Z_MEM_ERROR) throw std::bad_alloc();
       const std::size_t have = block_size - z->avail_out;
       if (have > 0) {
         if (have > expected_size - produced)
-          throw EntryDamaged{"распакованных данных больше, чем указано в записи"};
+          throw EntryDamaged{std::string(msg::kMoreDataThanRecord)};
         produced += have;
         if (out) out->write(block, have);
         if (hooks.after_block) hooks.after_block();
@@ -87,9 +88,9 @@ std::uint64_t inflate_entry(PackedSource& source, std::uint64_t expected_size, B
     } while (z->avail_out == 0 && ret != Z_STREAM_END);
   }
   if (z->avail_in != 0 || source.remaining() != 0)
-    throw EntryDamaged{"поток сжатых данных кончается раньше записи"};
+    throw EntryDamaged{std::string(msg::kStreamEndsBeforeRecord)};
   if (produced != expected_size)
-    throw EntryDamaged{"распакованных данных меньше, чем указано в записи"};
+    throw EntryDamaged{std::string(msg::kLessDataThanRecord)};
   return produced;
 }
 

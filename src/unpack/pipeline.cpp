@@ -21,34 +21,6 @@ namespace {
 
 constexpr auto kPollEvery = std::chrono::milliseconds(20);
 
-// A path with the letters of the archive's code page in lower case (Latin and Cyrillic), so that
-// names Windows takes for the same file compare equal.
-std::string folded(std::string_view path) {
-  std::string out;
-  out.reserve(path.size());
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    const auto c = static_cast<unsigned char>(path[i]);
-    if (c >= 'A' && c <= 'Z') {
-      out += static_cast<char>(c - 'A' + 'a');
-    } else if ((c & 0xE0) == 0xC0 && i + 1 < path.size()) {
-      char32_t cp = ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(path[i + 1]) & 0x3Fu);
-      if (cp >= 0x410 && cp <= 0x42F) {
-        cp += 0x20;  // А..Я
-      } else if (cp >= 0x400 && cp <= 0x40F) {
-        cp += 0x50;  // Ѐ..Џ: Ё, Є, І, Ї, Ў ...
-      } else if (cp == 0x490) {
-        cp = 0x491;  // Ґ
-      }
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-      ++i;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 struct ExtractionPipeline::Entry {
@@ -241,10 +213,10 @@ void ExtractionPipeline::add(const Record& record, EntryData& data, const std::s
   entry->attributes = record.attributes;
   entry->size = record.file.size;
   entry->packed_size = data.remaining();
-  std::string folded_target = folded(target);
+  std::string folded_target = format::fold_case(target);
   // An earlier entry of the same name goes into place first: this one will meet it.
   entry->free_name = free_name && !names_in_hand_.contains(folded_target);
-  const bool own_folder = made_.contains(folded(format::folder_part(target)));
+  const bool own_folder = made_.contains(format::fold_case(format::folder_part(target)));
   journalled(target, [&] {
     // A free name in a folder this run made: the entry is written under its own name (nothing
     // of anybody else's can be there, and the journal names it before it is made).
@@ -253,10 +225,10 @@ void ExtractionPipeline::add(const Record& record, EntryData& data, const std::s
     if (!entry->direct)
       entry->temp = std::make_unique<WorkFile>(
           journal_, target, format::kTempSuffix,
-          [this](const std::string& name) { return names_in_hand_.contains(folded(name)); },
+          [this](const std::string& name) { return names_in_hand_.contains(format::fold_case(name)); },
           own_folder);
   });
-  entry->names = {folded(entry->temp->path())};
+  entry->names = {format::fold_case(entry->temp->path())};
   if (!entry->direct) entry->names.push_back(std::move(folded_target));
   hold(entry);
 
@@ -295,7 +267,7 @@ void ExtractionPipeline::add(const Record& record, EntryData& data, const std::s
 
 void ExtractionPipeline::before_folder(const std::string& folder) {
   if (names_in_hand_.empty()) return;
-  const std::string name = folded(folder);
+  const std::string name = format::fold_case(folder);
   for (std::size_t end = name.find('\\'); ; end = name.find('\\', end + 1)) {
     const std::string level = name.substr(0, end);
     if (!level.empty() && names_in_hand_.contains(level)) {
@@ -307,15 +279,15 @@ void ExtractionPipeline::before_folder(const std::string& folder) {
 }
 
 fs::NameKind ExtractionPipeline::name_kind(const std::string& target) const {
-  const std::string name = folded(target);
-  if (!made_.contains(name) && made_.contains(folded(format::folder_part(target))))
+  const std::string name = format::fold_case(target);
+  if (!made_.contains(name) && made_.contains(format::fold_case(format::folder_part(target))))
     return fs::NameKind::Free;
   return fs::name_kind(target);
 }
 
 void ExtractionPipeline::folders_made(std::vector<std::string> levels) {
   if (made_.size() + levels.size() > kMadeFolders) made_.clear();
-  for (const auto& level : levels) made_.insert(folded(level));
+  for (const auto& level : levels) made_.insert(format::fold_case(level));
   // Nothing in hand could fail before them: they stay whatever comes.
   if (levels.empty() || in_hand_.empty()) return;
   auto item = std::make_shared<Entry>();

@@ -46,6 +46,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "format/messages.h"
+#include "platform/error.h"
 #include "platform/fs.h"
 #include "unpack/entry_file.h"
 #include "unpack/walk.h"
@@ -99,7 +101,10 @@ class ExtractionPipeline {
  private:
   struct Entry;
   class QueueSource;
-  struct Cancelled {};
+  // Thrown inside a worker to drop its entry: never leaves the pipeline.
+  struct Cancelled : Error {
+    Cancelled() : Error(std::string(msg::kOperationAborted)) {}
+  };
 
   void work();
   // An entry inflated whole: its packed data come in one piece, its output fits the buffer.

@@ -20,7 +20,7 @@ namespace {
 std::string read_at(ByteSource& file, std::uint64_t offset, std::size_t n) {
   std::string bytes(n, '\0');
   file.seek(offset);
-  if (file.read(bytes.data(), n) != n) throw format::FormatError("том обрывается");
+  if (file.read(bytes.data(), n) != n) throw format::FormatError(std::string(msg::kVolumeBreaksOff));
   return bytes;
 }
 
@@ -35,11 +35,11 @@ VolumeChain::VolumeChain(std::string first_volume, Options options)
   const std::uint64_t size = file_.size();
   const std::uint64_t tail = format::tail_length(true, options_.self_extracting);
   if (options_.self_extracting) {
-    if (size < tail) throw VolumeDamaged{reading_path_, "файл короче хвоста тома"};
+    if (size < tail) throw VolumeDamaged{reading_path_, std::string(msg::kShorterThanTail)};
     auto stub = format::parse_decimal(format::field_text(
         read_at(in_, size - format::kStubSizeFromEnd, format::kStubSizeWidth)));
     if (!stub || *stub > size - tail)
-      throw VolumeDamaged{reading_path_, "размер заготовки в хвосте тома неверен"};
+      throw VolumeDamaged{reading_path_, std::string(msg::kStubSizeWrong)};
     start_ = *stub;
   }
   data_end_ = size >= tail ? size - tail : 0;
@@ -61,9 +61,9 @@ void VolumeChain::check_first_tail() {
 
 void VolumeChain::require_tail(std::uint64_t tail_length) {
   const std::uint64_t size = file_.size();
-  if (size < tail_length + start_) throw VolumeDamaged{reading_path_, "том короче своего хвоста"};
+  if (size < tail_length + start_) throw VolumeDamaged{reading_path_, std::string(msg::kVolumeShorterThanTail)};
   if (read_at(in_, size - tail_length, format::kTagWidth)[0] != format::kEndTag)
-    throw VolumeDamaged{reading_path_, "нет метки конца записей перед хвостом тома"};
+    throw VolumeDamaged{reading_path_, std::string(msg::kNoEndMarkBeforeTail)};
   const std::string terminator =
       read_at(in_, size - format::kTerminatorFromEnd, format::kTerminatorWidth);
   if (terminator == format::kContinuedTerminator) {
@@ -71,7 +71,7 @@ void VolumeChain::require_tail(std::uint64_t tail_length) {
   } else if (terminator == format::kLastTerminator) {
     continued_ = false;
   } else {
-    throw VolumeDamaged{reading_path_, "хвост тома не распознан"};
+    throw VolumeDamaged{reading_path_, std::string(msg::kTailNotRecognised)};
   }
   data_end_ = size - tail_length;
 }
@@ -112,13 +112,13 @@ void VolumeChain::open_volume(const std::string& path) {
   }
   require_tail(format::kLaterTailBytes);
   if (read_at(in_, 0, format::kTagWidth)[0] != format::kContinuationMarker)
-    throw VolumeDamaged{reading_path_, "том не начинается с метки продолжения"};
+    throw VolumeDamaged{reading_path_, std::string(msg::kNoContinuationMark)};
   in_.seek(start_);
   show_progress();
 }
 
 void VolumeChain::next_volume() {
-  if (number_ >= format::kMaxVolumes) throw VolumeDamaged{reading_path_, "томов больше 999"};
+  if (number_ >= format::kMaxVolumes) throw VolumeDamaged{reading_path_, std::string(msg::kTooManyVolumesInChain)};
   ++number_;
   const std::string name =
       format::next_volume_file_name(format::file_name_part(first_volume_), number_);
@@ -127,7 +127,7 @@ void VolumeChain::next_volume() {
 
 std::size_t VolumeChain::read_data(void* buffer, std::size_t max) {
   while (at_data_end()) {
-    if (!continued_) throw format::FormatError("данные записи выходят за конец последнего тома");
+    if (!continued_) throw format::FormatError(std::string(msg::kDataPastLastVolume));
     next_volume();
   }
   if (!verified_) {
@@ -138,14 +138,14 @@ std::size_t VolumeChain::read_data(void* buffer, std::size_t max) {
   }
   const std::uint64_t left = data_end_ - position();
   const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(max, left));
-  if (in_.read(buffer, n) != n) throw format::FormatError("том обрывается");
+  if (in_.read(buffer, n) != n) throw format::FormatError(std::string(msg::kVolumeBreaksOff));
   return n;
 }
 
 void VolumeChain::skip_data(std::uint64_t count) {
   while (count > 0) {
     while (at_data_end()) {
-      if (!continued_) throw format::FormatError("данные записи выходят за конец последнего тома");
+      if (!continued_) throw format::FormatError(std::string(msg::kDataPastLastVolume));
       next_volume();
     }
     const std::uint64_t step = std::min(count, data_end_ - position());

@@ -25,7 +25,7 @@ Outcome walk_archive(const WalkOptions& options, RecordVisitor& visitor, Ui& ui)
   chain_options.ui = &ui;
   chain_options.progress = options.show_progress ? &ui : nullptr;
   chain_options.report = [&](const std::string& path) {
-    ui.show_message(msg::damaged_archive(path, "контрольная сумма тома не совпадает"));
+    ui.show_message(msg::damaged_archive(path, std::string(msg::kVolumeChecksumDiffers)));
     failed = true;
   };
 
@@ -52,7 +52,7 @@ Outcome walk_archive(const WalkOptions& options, RecordVisitor& visitor, Ui& ui)
       format::FieldReader reader = chain->fields();
       const char tag = reader.raw(format::kTagWidth)[0];
       if (tag == format::kEndTag)
-        throw format::FormatError("метка конца записей стоит раньше хвоста тома");
+        throw format::FormatError(std::string(msg::kEndMarkBeforeTail));
       const format::EntryHead head = format::read_entry_head(reader, tag);
       Record record;
       record.tag = tag;
@@ -65,7 +65,7 @@ Outcome walk_archive(const WalkOptions& options, RecordVisitor& visitor, Ui& ui)
       if (record.is_file()) data.emplace(*chain, record.file.packed_size);
       try {
         const auto relative = format::relative_path(header.source_folder, head.path);
-        if (!relative) throw EntryDamaged{"путь записи не лежит в исходной папке архива"};
+        if (!relative) throw EntryDamaged{std::string(msg::kEntryOutsideSource)};
         record.relative = codepage::from_archive(*relative);
         if (data) {
           visitor.file(record, *data);
@@ -115,7 +115,7 @@ Outcome walk_archive(const WalkOptions& options, RecordVisitor& visitor, Ui& ui)
     ui.show_message(msg::cannot_write(error.path, error.reason));
     return Outcome::Failed;
   } catch (const std::bad_alloc&) {
-    ui.show_message(msg::cannot_write(entry, "недостаточно памяти"));
+    ui.show_message(msg::cannot_write(entry, std::string(msg::kNotEnoughMemoryReason)));
     return Outcome::Failed;
   } catch (const std::exception& error) {  // any other Error carries its own words
     ui.show_message(error.what());

@@ -34,7 +34,7 @@ struct Record {
 
 // The user asked for Abort; the walk unwinds and ends with Outcome::Aborted.
 struct AbortRequested : Error {
-  AbortRequested() : Error("Операция прервана") {}
+  AbortRequested() : Error(std::string(msg::kOperationAborted)) {}
 };
 
 // A write into the target failed for a reason that is no OS error (such as a journal entry

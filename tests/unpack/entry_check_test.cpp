@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "format/messages.h"
+#include "format/names.h"
 
 using namespace tarvik;
 using tarvik::unpack::EntryCheck;
@@ -78,5 +79,5 @@ TEST(EntryCheck, ClashesWithEarlierEntriesWhateverTheLetterCase) {
 }
 
 TEST(EntryCheck, FoldCaseMakesLatinAndCyrillicCapitalsSmall) {
-  EXPECT_EQ(unpack::fold_case("\\ABC\\xyz\\АБВЁЂЯ\\ґҐ.TXT"), "\\abc\\xyz\\абвёђя\\ґґ.txt");
+  EXPECT_EQ(format::fold_case("\\ABC\\xyz\\АБВЁЂЯ\\ґҐ.TXT"), "\\abc\\xyz\\абвёђя\\ґґ.txt");
 }
