@@ -284,16 +284,18 @@ void TViewArhiv::FormPaint() {
   ::EndPaint(hwnd(), &paint);
 }
 
-void TViewArhiv::show_archive(const std::string& archive) {
-  if (open(archive)) run_modal();
+void TViewArhiv::show_archive(const std::string& archive, Opened how) {
+  if (open(archive, how)) run_modal();
 }
 
-bool TViewArhiv::open(const std::string& archive) {
+bool TViewArhiv::open(const std::string& archive, Opened how) {
+  opened_ = how;
   ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-  const Outcome outcome = browser_.open(archive, prompts_);
+  // A request's archive has passed its checks, the password included, just before.
+  const Outcome outcome = browser_.open(archive, prompts_, how == Opened::ByRequest);
   ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
   if (outcome == Outcome::EndProgram) {
-    end_the_program();
+    after_failed_check();
     return false;
   }
   if (outcome != Outcome::Done) {
@@ -352,7 +354,7 @@ void TViewArhiv::FormActivate() {
 
 void TViewArhiv::listed(Outcome outcome) {
   if (outcome == Outcome::EndProgram) {
-    end_the_program();
+    after_failed_check();
     return;
   }
   FormActivate();
@@ -401,10 +403,10 @@ void TViewArhiv::hide() {
   shown_ = false;
 }
 
-void TViewArhiv::end_the_program() {
+void TViewArhiv::after_failed_check() {
   browser_.close();
   if (shown_) hide();
-  if (end_program_) end_program_();
+  if (opened_ == Opened::ByRequest && end_program_) end_program_();
 }
 
 void TViewArhiv::BitBtn3Click() {
@@ -431,6 +433,7 @@ void TViewArhiv::BitBtn3Click() {
   job.target_folder = std::string(format::folder_part(job.archive));
   job.browse_level = browser_.level();
   job.chosen_entries = std::move(entries);
+  job.password_checked = true;  // when the browser opened the archive
   job.program_folder = std::string(format::folder_part(fs::own_executable_path()));
   const Outcome outcome = requests::extract_chosen(job, *bar_, prompts_);
 
@@ -439,8 +442,10 @@ void TViewArhiv::BitBtn3Click() {
   ::SetLayeredWindowAttributes(hwnd(), 0, kOpaque, LWA_ALPHA);
   ::SetWindowLongW(hwnd(), GWL_EXSTYLE, ex_style & ~WS_EX_LAYERED);
   ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
-  if (outcome == Outcome::EndProgram) {
-    end_the_program();
+  // A failed check of a request's archive ends the program; the user's own browsing goes on
+  // at the rows as they were.
+  if (outcome == Outcome::EndProgram && opened_ == Opened::ByRequest) {
+    after_failed_check();
     return;
   }
   ::SetForegroundWindow(hwnd());

@@ -31,19 +31,25 @@ class TBar;
 class TViewArhiv final : public Window {
  public:
   // `prompts` shows messages and the password box; `end_program` closes the main window (a
-  // refused password, a missing volume: the program ends).
+  // refused password, a missing volume of an archive an Explorer request opened: the program
+  // ends).
   TViewArhiv(HWND owner, Ui& prompts, std::function<void()> end_program);
+  // Who opened the archive, which decides where a failed check leads: the user's own "Обзор
+  // архива" back to the main window as it was; a browse request from the Explorer to the end
+  // of the program.
+  enum class Opened { ByUser, ByRequest };
   ~TViewArhiv() override;
   // The progress dialog the extraction runs under; set once, after it exists.
   void set_progress_dialog(TBar& bar) { bar_ = &bar; }
 
   // Obzor: shows the archive at `archive` (a full path of volume 001) in the browser, modally:
-  // asks its password, lists its top level; returns when the browser is closed.
-  void show_archive(const std::string& archive);
+  // asks its password (a request has asked it already), lists its top level; returns when the
+  // browser is closed. Its rows are extracted without asking again.
+  void show_archive(const std::string& archive, Opened how = Opened::ByUser);
   // The first half of show_archive: the password and the top level, then the browser shown
   // over its disabled owner. False when it is not shown (the message has been shown; the
   // program may be ending).
-  bool open(const std::string& archive);
+  bool open(const std::string& archive, Opened how = Opened::ByUser);
   bool shown() const { return shown_; }
 
   HWND item(int id) const { return ::GetDlgItem(hwnd(), id); }
@@ -68,16 +74,18 @@ class TViewArhiv final : public Window {
   void create_images();
   void layout();
   std::vector<std::size_t> selected_rows() const;
-  // After a listing: the rows, the level; a failed check ends the program.
+  // After a listing: the rows, the level; a failed check closes the browser.
   void listed(Outcome outcome);
   void hide();
-  void end_the_program();
+  // A failed check: the browser closes; the program ends when a request opened it.
+  void after_failed_check();
   void run_modal();
 
   Ui& prompts_;
   std::function<void()> end_program_;
   TBar* bar_ = nullptr;
   browse::Browser browser_;
+  Opened opened_ = Opened::ByUser;
   HWND list_ = nullptr, status_ = nullptr;
   HFONT font_ = nullptr;
   HIMAGELIST images_ = nullptr;

@@ -221,7 +221,7 @@ void TMain::FormCreate() {
   y += 20 + kGap;
   create_control(WC_BUTTONW, IDC_MASKEDIT1_GROUP, IDS_MAIN_MASKEDIT1_GROUP, BS_GROUPBOX, inner_left, y,
                  inner_width, kGroupHeight);
-  create_control(WC_EDITW, IDC_MASKEDIT1, 0, WS_TABSTOP | ES_AUTOHSCROLL, field_left, y + 22, field_width,
+  create_control(WC_EDITW, IDC_MASKEDIT1, 0, WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD, field_left, y + 22, field_width,
                  kEditHeight, WS_EX_CLIENTEDGE);
   ::SendMessageW(control(IDC_MASKEDIT1), EM_LIMITTEXT, kPasswordLimit, 0);
   y += kGroupHeight + kGap;
@@ -360,7 +360,9 @@ PackOptions TMain::pack_options() {
   return options;
 }
 
-void TMain::browse(const std::string& archive) {
+void TMain::browse(const std::string& archive) { show_in_browser(archive, TViewArhiv::Opened::ByRequest); }
+
+void TMain::show_in_browser(const std::string& archive, TViewArhiv::Opened how) {
   if (!view_) {
     show_message(load_string(IDS_MAIN_NO_BROWSER));
     return;
@@ -370,7 +372,7 @@ void TMain::browse(const std::string& archive) {
   HWND abort = parts_.bar ? parts_.bar->item(IDC_BITBTN1) : nullptr;
   if (abort) ::ShowWindow(abort, SW_HIDE);
   try {
-    view_->show_archive(archive);
+    view_->show_archive(archive, how);
   } catch (...) {
     if (abort) ::ShowWindow(abort, SW_SHOW);
     throw;
@@ -404,11 +406,9 @@ void TMain::BitBtn1Click() {
   job.code = OperationCode::UnpackFromWindow;
   job.program_folder = parts_.program_folder;
   parts_.bar->preset_caption(load_string(IDS_MAIN_UNPACKING));
-  if (requests::unpack(job, *parts_.bar, *parts_.ui) == Outcome::EndProgram) {
-    // A damaged archive or a refused password ends the program, as from the Explorer.
-    ::DestroyWindow(hwnd());
-    return;
-  }
+  // A failed check (a damaged archive, a refused password) has shown its message: the window
+  // stays as it was, folder, selection and options.
+  requests::unpack(job, *parts_.bar, *parts_.ui);
   refresh();
 }
 
@@ -417,7 +417,7 @@ void TMain::BitBtn4Click() {
   if (!index) return;
   const ShellEntry& entry = entries()[*index];
   volume_file_name_ = entry.name;
-  browse(entry.path);
+  show_in_browser(entry.path, TViewArhiv::Opened::ByUser);
 }
 
 void TMain::BitBtn3Click() { refresh(); }

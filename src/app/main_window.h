@@ -57,6 +57,7 @@ class TMain final : public Window, public requests::MainWindow {
   void set_archive_name(const std::string& name) override;
   Selection selection() override;
   PackOptions pack_options() override;
+  // A browse request's archive: a failed check in the browser ends the program.
   void browse(const std::string& archive) override;
 
   // The shown folder: a Windows path, or "" for My Computer.
@@ -102,6 +103,7 @@ class TMain final : public Window, public requests::MainWindow {
   // The first selected entry when it is a file (an archive to unpack or browse); otherwise
   // "Не выбран архив для распаковки!" has been shown.
   std::optional<std::size_t> chosen_archive();
+  void show_in_browser(const std::string& archive, TViewArhiv::Opened how);
   void show_message(std::string_view text);
   HWND create_control(const wchar_t* type, int id, UINT caption, DWORD style, int x, int y, int w,
                       int h, DWORD ex_style = 0);

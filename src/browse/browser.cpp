@@ -34,7 +34,7 @@ class HeldMessages final : public ForwardingUi {
 
 }  // namespace
 
-Outcome Browser::open(const std::string& archive, Ui& ui) {
+Outcome Browser::open(const std::string& archive, Ui& ui, bool password_checked) {
   archive_ = archive;
   level_.clear();
   rows_.clear();
@@ -45,7 +45,7 @@ Outcome Browser::open(const std::string& archive, Ui& ui) {
     ui.show_message(msg::listing_failed(archive_, msg::cannot_read(archive_, error.reason())));
     return Outcome::Failed;
   }
-  if (!password_ok(archive_, ui)) return Outcome::EndProgram;
+  if (!password_checked && !password_ok(archive_, ui)) return Outcome::EndProgram;
   return relist(ui);
 }
 

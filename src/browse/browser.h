@@ -25,8 +25,9 @@ namespace tarvik::browse {
 class Browser {
  public:
   // Obzor: `archive` (volume 001, a full path) is opened: its password is asked when it has
-  // one, then the top level is listed.
-  Outcome open(const std::string& archive, Ui& ui);
+  // one (unless the caller has just asked it: `password_checked`), then the top level is
+  // listed.
+  Outcome open(const std::string& archive, Ui& ui, bool password_checked = false);
   // Double-click (ListView1DblClick): goes down into the row `first_selected` when it is a
   // folder; lists the level again in any case (a file row, or no row, lists the same level).
   Outcome down(std::optional<std::size_t> first_selected, Ui& ui);

@@ -85,6 +85,14 @@ std::string damaged_archive(std::string_view volume, std::string_view reason) {
   return join({"Архив поврежден! Том ", Path{volume}, ": ", reason});
 }
 
+std::string password_prompt(std::string_view archive) {
+  return join({"Архив: ", Path{archive}});
+}
+
+std::string not_an_archive(std::string_view file) {
+  return join({"Файл ", Path{file}, " не является архивом KZV"});
+}
+
 std::string listing_failed(std::string_view archive, std::string_view reason) {
   return join({"Не удалось показать содержимое архива ", Path{archive}, ":\n", reason});
 }

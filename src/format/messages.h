@@ -32,6 +32,8 @@ inline constexpr std::string_view kWrongPassword = "Неверный парол�
 inline constexpr std::string_view kWrongFormat =
     "Неверный формат архива. \n\rВозможно это не KZV архив или не первый том.";
 inline constexpr std::string_view kSelfExtractingQuestion = "Введите пароль";
+// Our own: the password box's line that names the archive it asks for.
+std::string password_prompt(std::string_view archive);
 inline constexpr std::string_view kSelfExtractingWrongPassword = "Неверный пароль!";
 // Our own: a password typed for packing that the code page cannot hold (never echoed).
 inline constexpr std::string_view kPasswordNotInCodePage =
@@ -171,6 +173,8 @@ std::string stub_missing(std::string_view file, std::string_view reason);
 std::string name_not_in_code_page(std::string_view name);
 std::string path_too_long(std::string_view path);
 std::string damaged_archive(std::string_view volume, std::string_view reason);
+// A file opened as an archive that is none: neither a header nor a tail of ours.
+std::string not_an_archive(std::string_view file);
 std::string damaged_entry(std::string_view entry, std::string_view reason);
 std::string unsafe_entry(std::string_view entry);
 // An entry of the archive where an earlier entry is a file (`other_is_file`) or a folder.

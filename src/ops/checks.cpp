@@ -121,7 +121,7 @@ bool check_password(ByteSource& volume, const PasswordTexts& texts, Ui& ui,
     ui.show_message(msg::damaged_archive(volume_name, msg::kPasswordRecordDamaged));
     return false;
   }
-  auto answer = ui.ask(texts.question, "");
+  auto answer = ui.ask(texts.question, msg::password_prompt(volume_name));
   std::string typed(format::trim(answer.value_or("")));
   auto typed_bytes = codepage::to_archive(typed);
   if (!typed_bytes || typed.empty() || *stored != *typed_bytes) {
@@ -149,8 +149,29 @@ bool password_ok(const std::string& first_volume, Ui& ui) {
   return password_ok(first_volume, ui, archive_password_texts());
 }
 
+bool looks_like_archive(ByteSource& file) {
+  std::string start(3, '\0');
+  file.seek(0);
+  start.resize(file.read(start.data(), start.size()));
+  if (start == format::kVersionText.substr(0, 3) || start.starts_with("MZ")) return true;
+  auto record = read_from_end(file, format::kPasswordRecordFromEnd, format::kPasswordTagWidth);
+  return record && (*record == format::kPasswordTag || *record == format::kNoPasswordTag);
+}
+
+bool archive_file_ok(const std::string& path, Ui& ui) {
+  try {
+    File file(path, File::Mode::Read);
+    if (looks_like_archive(file)) return true;
+  } catch (const OsError&) {
+    return true;  // the checksum reads it again and tells why it cannot
+  }
+  ui.show_message(msg::not_an_archive(path));
+  return false;
+}
+
 bool check_before_extract(const std::string& first_volume, Ui& ui) {
-  return volume_checksum_ok(first_volume, ui) && password_ok(first_volume, ui);
+  return archive_file_ok(first_volume, ui) && volume_checksum_ok(first_volume, ui) &&
+         password_ok(first_volume, ui);
 }
 
 }  // namespace tarvik

@@ -49,7 +49,7 @@ PasswordTexts self_extracting_password_texts();
 
 // The password check of volume 001: reads the record 44 bytes before the end of `volume`; with
 // the no-password tag the archive may be opened; with the password tag asks `texts.question`
-// and compares the trimmed answer with the stored password (a cancelled or empty answer is
+// (the box names `volume_name`: "Архив: <path>") and compares the trimmed answer with the stored password (a cancelled or empty answer is
 // wrong: "texts.wrong"). A password tag whose coded text holds no password the packer could
 // have written is a damaged record: "Архив поврежден! Том <volume_name>: запись пароля
 // повреждена", and nothing is asked. Any other tag is no archive of ours: "Неверный формат
@@ -62,7 +62,15 @@ bool ReadPassw(ByteSource& volume, Ui& ui, std::string_view volume_name);
 bool password_ok(const std::string& first_volume, Ui& ui, const PasswordTexts& texts);
 bool password_ok(const std::string& first_volume, Ui& ui);
 
-// The checks before a whole or chosen extraction: volume 001's checksum, then its password.
+// Whether `file` could be a volume of ours at all: it begins with a header (or a program's
+// stub) or ends with a password tag. A damaged archive still does; a text file does not.
+bool looks_like_archive(ByteSource& file);
+// looks_like_archive of a file; "Файл <path> не является архивом KZV" when it is not. A
+// file that cannot be opened passes: the next check tells why.
+bool archive_file_ok(const std::string& path, Ui& ui);
+
+// The checks before a whole or chosen extraction: that it is an archive at all, volume 001's
+// checksum, then its password.
 // False (the message shown) means the caller stops.
 bool check_before_extract(const std::string& first_volume, Ui& ui);
 

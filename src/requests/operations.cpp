@@ -83,7 +83,10 @@ Outcome extract_chosen(const ChosenJob& job, ProgressDialog& dialog, Ui& ui) {
   }
   Outcome outcome = Outcome::Done;
   for (const std::string& entry : job.chosen_entries) {
-    if (!check_before_extract(job.archive, ui)) return Outcome::EndProgram;
+    const bool checked = job.password_checked
+                             ? archive_file_ok(job.archive, ui) && volume_checksum_ok(job.archive, ui)
+                             : check_before_extract(job.archive, ui);
+    if (!checked) return Outcome::EndProgram;
     const Outcome one = dialog.run(
         {OperationCode::ExtractChosen, job.program_folder,
          std::string(format::file_name_part(job.archive))},

@@ -71,11 +71,12 @@ struct ChosenJob {
   std::string browse_level;   // "" at the top, else "\A" or "\A\B"
   std::vector<std::string> chosen_entries;  // ChosenEntry of each row, in list order
   std::string program_folder;               // where the journal lives
+  bool password_checked = false;            // the browser asked it when it opened the archive
 };
 
 // One run per chosen entry, each as the first: volume 001's checksum and password (a failure
-// shows its message and ends everything with EndProgram, so an archive with a password asks
-// for it once per row), then Raspakovka2 under the dialog with code "5" (the archive's size as
+// shows its message and ends everything with EndProgram; the password is asked once per row
+// unless `password_checked`), then Raspakovka2 under the dialog with code "5" (the archive's size as
 // the maximum; journalled, Abort ignored). A row that fails has shown its message and is
 // rolled back (a row that only refused unsafe entries keeps the rest), and the next row is run; a missing volume or a wrong version text ends with EndProgram.
 // "Извлечение выполнено!" is shown when every row was extracted. No chosen entry at all:

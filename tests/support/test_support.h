@@ -24,6 +24,7 @@ class RecordingUi : public Ui {
  public:
   std::vector<std::string> messages;
   std::vector<std::string> questions;  // titles asked
+  std::vector<std::string> prompts;    // the lines under them
   std::vector<std::string> captions;
   std::vector<std::string> items;
   std::deque<std::optional<std::string>> answers;
@@ -33,8 +34,9 @@ class RecordingUi : public Ui {
   std::uint64_t progress_max = 0;
 
   void show_message(std::string_view text) override { messages.emplace_back(text); }
-  std::optional<std::string> ask(std::string_view title, std::string_view) override {
+  std::optional<std::string> ask(std::string_view title, std::string_view prompt) override {
     questions.emplace_back(title);
+    prompts.emplace_back(prompt);
     if (answers.empty()) return std::nullopt;
     auto a = answers.front();
     answers.pop_front();

@@ -10,7 +10,7 @@
 using namespace tarvik;
 using namespace tarvik::test;
 
-TEST(CheckBeforeExtract, ChecksumThenPassword) {
+TEST(CheckBeforeExtract, ArchiveThenChecksumThenPassword) {
   Bench b;
   FixtureArchive a;
   a.entries = {file("\\a.txt", "a")};
@@ -21,6 +21,10 @@ TEST(CheckBeforeExtract, ChecksumThenPassword) {
   std::string bytes = read_file(b.native(damaged));
   bytes[50] ^= 1;
   write_file(b.native(damaged), bytes);
+  // A text file renamed to .kzv, and one as short as a word: named as no archive at all.
+  const std::string text = format::join_path(b.arch, "text.kzv"), word = format::join_path(b.arch, "word.kzv");
+  write_file(b.native(text), std::string(200, 'x') + "\r\nпросто текст\r\n");
+  write_file(b.native(word), "ok");
 
   struct Case {
     std::string volume;
@@ -35,6 +39,8 @@ TEST(CheckBeforeExtract, ChecksumThenPassword) {
       {locked, "Secret", false, {std::string(msg::kWrongPassword)}, 1},
       {locked, std::nullopt, false, {std::string(msg::kWrongPassword)}, 1},
       {damaged, "secret", false, {std::string(msg::kChecksumError)}, 0},
+      {text, "secret", false, {msg::not_an_archive(text)}, 0},
+      {word, "secret", false, {msg::not_an_archive(word)}, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.volume + " " + c.answer.value_or("<none>"));
@@ -43,6 +49,10 @@ TEST(CheckBeforeExtract, ChecksumThenPassword) {
     EXPECT_EQ(check_before_extract(c.volume, ui), c.ok);
     EXPECT_EQ(ui.messages, c.messages);
     EXPECT_EQ(ui.questions.size(), c.questions);
+    // The box names the archive it asks for.
+    if (c.questions) {
+      EXPECT_EQ(ui.prompts, std::vector<std::string>{msg::password_prompt(c.volume)});
+    }
   }
 }
 

@@ -540,10 +540,14 @@ TEST(Program, SelfExtractingArchiveAsksForItsPasswordInTheInputBox) {
   }
   // Answers the input box as a user would: types the password and presses OK.
   std::atomic<bool> answered{false};
+  std::wstring prompt;
   std::thread user([&] {
     for (int i = 0; i < 600 && !answered; ++i) {
       HWND box = ::FindWindowW(nullptr, L"Введите пароль");
       if (box) {
+        wchar_t text[512] = {};
+        ::GetDlgItemTextW(box, IDC_INPUT_PROMPT, text, 512);
+        prompt = text;
         ::SetDlgItemTextW(box, IDC_INPUT_EDIT, L"пароль");
         ::SendMessageW(box, WM_COMMAND, IDOK, 0);
         answered = true;
@@ -555,6 +559,9 @@ TEST(Program, SelfExtractingArchiveAsksForItsPasswordInTheInputBox) {
   answered = true;
   user.join();
   EXPECT_EQ(status, 0);
+  // The box names the archive it asks for.
+  EXPECT_EQ(codepage::narrow(prompt).starts_with(msg::password_prompt("")), true) << codepage::narrow(prompt);
+  EXPECT_TRUE(codepage::narrow(prompt).ends_with("\\setup.exe")) << codepage::narrow(prompt);
   auto got = snapshot(place.native());
   const auto want = maker.tree();
   for (const char* name : {"a.txt", "b b.txt", "sub dir/c.txt"}) EXPECT_EQ(got[name], want.at(name)) << name;

@@ -339,6 +339,7 @@ TEST(Browser, ExtractsChosenRowsUnderTheProgressDialog) {
     v.prompts.answers.push_back("secret");
     ASSERT_TRUE(v.view().open(paths[0]));
     EXPECT_EQ(v.prompts.questions, Names{std::string(msg::kPasswordQuestion)});
+    EXPECT_EQ(v.prompts.prompts, Names{msg::password_prompt(paths[0])});
 
     // Nothing selected.
     v.select({});
@@ -347,10 +348,9 @@ TEST(Browser, ExtractsChosenRowsUnderTheProgressDialog) {
     v.prompts.messages.clear();
 
     // At \A: the folder row A (with everything below it) and the file row b.txt, one run each,
-    // each asking the password; the dialog's Abort button is not offered meanwhile.
+    // none asking the password again; the dialog's Abort button is not offered meanwhile.
     v.double_click("A");
     v.select({"b.txt", "A"});
-    for (int i = 0; i < 2; ++i) v.prompts.answers.push_back("secret");
     HWND abort = v.app->bar().item(IDC_BITBTN1);
     // Watched from the progress dialog's own loop while it runs.
     bool dialog_seen = false, abort_seen = false, browser_seen = false;
@@ -368,7 +368,7 @@ TEST(Browser, ExtractsChosenRowsUnderTheProgressDialog) {
     EXPECT_FALSE(abort_seen);
     EXPECT_FALSE(browser_seen);  // transparent and disabled meanwhile
     EXPECT_TRUE(::GetWindowLongW(abort, GWL_STYLE) & WS_VISIBLE);
-    EXPECT_EQ(v.prompts.questions.size(), 3u);
+    EXPECT_EQ(v.prompts.questions.size(), 1u);
     EXPECT_EQ(v.prompts.messages, Names{std::string(msg::kExtractionDone)});
     EXPECT_TRUE(window_text(v.app->bar().item(IDC_LABEL2)).starts_with("Распаковка: a."));
     // Still shown at \A, opaque and enabled again.
@@ -380,7 +380,6 @@ TEST(Browser, ExtractsChosenRowsUnderTheProgressDialog) {
     // At the top, the file row a.txt: not a.txt.bak beside it.
     v.click(IDC_VIEW_BITBTN1);
     v.select({"a.txt"});
-    v.prompts.answers.push_back("secret");
     v.click(IDC_VIEW_BITBTN3);
     Tree want = archives;
     want.insert({{"A", "<dir>"},
@@ -390,7 +389,7 @@ TEST(Browser, ExtractsChosenRowsUnderTheProgressDialog) {
                  {"b.txt", noise(3000, 1)},
                  {"a.txt", "top a"}});
     EXPECT_EQ(v.tree(), want);
-    EXPECT_EQ(v.prompts.questions.size(), 4u);
+    EXPECT_EQ(v.prompts.questions.size(), 1u);
     EXPECT_FALSE(fs::exists(v.program + "\\Tarvik_file.tmp"));
     v.click(IDC_VIEW_BITBTN2);
     EXPECT_TRUE(v.main_alive());
@@ -444,21 +443,29 @@ TEST(Browser, ArchivesItCannotShow) {
        },
        false},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    Viewer v;
-    const std::string first = c.make(v);
-    const Tree before = v.tree();
-    v.prompts.answers.push_back(c.answer);
-    v.view().show_archive(first);  // returns at once: the browser is not shown
-    EXPECT_FALSE(v.view().shown());
-    ASSERT_EQ(v.prompts.messages.size(), 1u);
-    EXPECT_TRUE(v.prompts.messages[0].starts_with(c.message(v, first))) << v.prompts.messages[0];
-    EXPECT_EQ(v.main_alive(), !c.program_ends);
-    EXPECT_EQ(v.tree(), before);
-    if (!c.program_ends) {
-      EXPECT_FALSE(::IsWindowVisible(v.view().hwnd()));
-      EXPECT_TRUE(::IsWindowEnabled(v.app->main().hwnd()));
+  // The user's own "Обзор архива" returns to the main window; an Explorer request (whose
+  // password the request has checked before) ends the program on the same checks.
+  for (const auto how : {TViewArhiv::Opened::ByUser, TViewArhiv::Opened::ByRequest}) {
+    for (const Case& c : cases) {
+      const bool by_user = how == TViewArhiv::Opened::ByUser;
+      // A request asks the password before the browser opens (and ends on a wrong one).
+      if (!by_user && c.answer) continue;
+      SCOPED_TRACE(std::string(c.what) + (by_user ? ", by the user" : ", by a request"));
+      Viewer v;
+      const std::string first = c.make(v);
+      const Tree before = v.tree();
+      v.prompts.answers.push_back(c.answer);
+      v.view().show_archive(first, how);  // returns at once: the browser is not shown
+      EXPECT_FALSE(v.view().shown());
+      ASSERT_EQ(v.prompts.messages.size(), 1u);
+      EXPECT_TRUE(v.prompts.messages[0].starts_with(c.message(v, first))) << v.prompts.messages[0];
+      const bool ends = c.program_ends && !by_user;
+      EXPECT_EQ(v.main_alive(), !ends);
+      EXPECT_EQ(v.tree(), before);
+      if (!ends) {
+        EXPECT_FALSE(::IsWindowVisible(v.view().hwnd()));
+        EXPECT_TRUE(::IsWindowEnabled(v.app->main().hwnd()));
+      }
     }
   }
 }
@@ -476,11 +483,15 @@ TEST(Browser, EmptyArchiveShowsAnEmptyList) {
 }
 
 // The browse request (a plain archive path on the command line): the main window at the
-// archive's folder, then the browser shown modally at the top level until it is closed.
+// archive's folder, then the browser shown modally at the top level until it is closed. The
+// password is asked once.
 TEST(Browser, BrowseRequestShowsTheBrowserModally) {
   NEED_DISPLAY();
   Viewer v;
-  const auto paths = v.write("a", tree_archive());
+  FixtureArchive a = tree_archive();
+  a.password = "secret";
+  const auto paths = v.write("a", a);
+  v.prompts.answers.push_back("secret");
   Names seen;
   bool closed = false;
   requests::StartResult r;
@@ -502,4 +513,6 @@ TEST(Browser, BrowseRequestShowsTheBrowserModally) {
   EXPECT_TRUE(::IsWindowEnabled(v.app->main().hwnd()));
   EXPECT_FALSE(::IsWindowVisible(v.view().hwnd()));
   EXPECT_TRUE(v.prompts.messages.empty());
+  EXPECT_EQ(v.prompts.questions, Names{std::string(msg::kPasswordQuestion)});
+  EXPECT_EQ(v.prompts.prompts, Names{msg::password_prompt(paths[0])});
 }

@@ -250,12 +250,13 @@ TEST(MainWindow, LayoutAndCaptions) {
           << solid[i].first << " and " << solid[j].first;
     }
 
-  // The fields: at most 20, 12 and 7 characters typed; the password in plain text; the size
+  // The fields: at most 20, 12 and 7 characters typed; the password masked; the size
   // field digits only and disabled until "да" is ticked; nothing ticked.
   EXPECT_EQ(::SendMessageW(desk.main().edit1(), EM_GETLIMITTEXT, 0, 0), 20);
   EXPECT_EQ(::SendMessageW(desk.main().control(IDC_MASKEDIT1), EM_GETLIMITTEXT, 0, 0), 12);
   EXPECT_EQ(::SendMessageW(desk.main().control(IDC_MASKEDIT2), EM_GETLIMITTEXT, 0, 0), 7);
-  EXPECT_FALSE(::GetWindowLongW(desk.main().control(IDC_MASKEDIT1), GWL_STYLE) & ES_PASSWORD);
+  EXPECT_TRUE(::GetWindowLongW(desk.main().control(IDC_MASKEDIT1), GWL_STYLE) & ES_PASSWORD);
+  EXPECT_NE(::SendMessageW(desk.main().control(IDC_MASKEDIT1), EM_GETPASSWORDCHAR, 0, 0), 0);
   EXPECT_TRUE(::GetWindowLongW(desk.main().control(IDC_MASKEDIT2), GWL_STYLE) & ES_NUMBER);
   EXPECT_FALSE(::IsWindowEnabled(desk.main().control(IDC_MASKEDIT2)));
   for (int id : {IDC_CHECKBOX1, IDC_CHECKBOX2})
@@ -718,7 +719,9 @@ TEST(MainWindow, MenuAboutAndHelp) {
     EXPECT_NE(shown.find(must), std::string::npos) << must;
 }
 
-TEST(MainWindow, UnpackOfAnArchiveThatFailsItsCheckEndsTheProgram) {
+// A failed check of the user's own Unpack shows its message, and the window stays as it was:
+// the folder, the selection, the options; nothing written, no journal left.
+TEST(MainWindow, UnpackOfAnArchiveThatFailsItsCheckReturnsToTheWindow) {
   NEED_DISPLAY();
   Desk desk;
   {
@@ -729,14 +732,43 @@ TEST(MainWindow, UnpackOfAnArchiveThatFailsItsCheckEndsTheProgram) {
     options.program_folder = desk.program;
     ASSERT_EQ(requests::pack({desk.d, {"а.txt"}}, options, OperationCode::PackRequest, "", direct), Outcome::Done);
   }
+  {
+    std::string bytes = test::read_file(*fs::to_native(desk.in_d("тайный.kzv")));
+    bytes[60] ^= 1;
+    test::write_file(*fs::to_native(desk.in_d("битый.kzv")), bytes);
+  }
+  test::write_file(*fs::to_native(desk.in_d("текст.kzv")), "Это просто текст, а не архив.\r\n");
+  struct Case {
+    const char* archive;
+    std::optional<std::string> answer;  // nullopt: nothing is asked
+    std::string message;
+  };
+  const Case cases[] = {
+      {"тайный.kzv", "неверный", std::string(msg::kWrongPassword)},
+      {"битый.kzv", std::nullopt, std::string(msg::kChecksumError)},
+      {"текст.kzv", std::nullopt, msg::not_an_archive(desk.in_d("текст.kzv"))},
+  };
   desk.main().open_folder(desk.d);
+  set_window_text(desk.main().edit1(), "мой");
+  set_window_text(desk.main().control(IDC_MASKEDIT1), "пароль");
+  ::SendMessageW(desk.main().control(IDC_CHECKBOX1), BM_SETCHECK, BST_CHECKED, 0);
   const auto before = snapshot(desk.dir.native() / "d");
-  desk.select({"тайный.kzv"});
-  desk.prompts.answers.push_back("неверный");
-  desk.click(IDC_MAIN_BITBTN1);
-  EXPECT_EQ(desk.prompts.questions, std::vector<std::string>{std::string(msg::kPasswordQuestion)});
-  EXPECT_EQ(desk.prompts.messages, std::vector<std::string>{std::string(msg::kWrongPassword)});
-  EXPECT_FALSE(::IsWindow(desk.main().hwnd()));  // closing the main window ends the program
-  EXPECT_EQ(snapshot(desk.dir.native() / "d"), before);
-  EXPECT_FALSE(desk.journal_left());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.archive);
+    desk.prompts = RecordingUi{};
+    desk.select({c.archive});
+    if (c.answer) desk.prompts.answers.push_back(*c.answer);
+    desk.click(IDC_MAIN_BITBTN1);
+    EXPECT_EQ(desk.prompts.questions.size(), c.answer ? 1u : 0u);
+    EXPECT_EQ(desk.prompts.messages, std::vector<std::string>{c.message});
+    ASSERT_TRUE(::IsWindow(desk.main().hwnd()));
+    EXPECT_TRUE(::IsWindowVisible(desk.main().hwnd()));
+    EXPECT_EQ(desk.main().folder(), desk.d);
+    EXPECT_EQ(desk.main().selection().items, std::vector<std::string>{c.archive});
+    EXPECT_EQ(desk.text(IDC_EDIT1), "мой");
+    EXPECT_EQ(desk.text(IDC_MASKEDIT1), "пароль");
+    EXPECT_EQ(::SendMessageW(desk.main().control(IDC_CHECKBOX1), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(snapshot(desk.dir.native() / "d"), before);
+    EXPECT_FALSE(desk.journal_left());
+  }
 }
