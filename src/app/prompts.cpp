@@ -4,6 +4,7 @@
 
 #include "app/resource.h"
 #include "app/window.h"
+#include "format/messages.h"
 #include "platform/codepage.h"
 
 namespace tarvik::app {
@@ -39,12 +40,23 @@ INT_PTR CALLBACK input_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM 
 }
 
 HWND visible_or_null(HWND hwnd) { return hwnd && ::IsWindowVisible(hwnd) ? hwnd : nullptr; }
+
+// The icon that says what the text is.
+
+UINT icon_of(std::string_view text) {
+  switch (msg::kind_of(text)) {
+    case msg::MessageKind::Information: return MB_ICONINFORMATION;
+    case msg::MessageKind::Warning: return MB_ICONWARNING;
+    case msg::MessageKind::Error: break;
+  }
+  return MB_ICONERROR;
+}
 }  // namespace
 
 void WindowPrompts::show_message(std::string_view text) {
   ::MessageBoxW(visible_or_null(owner_), codepage::widen(text).c_str(),
                 codepage::widen(load_string(IDS_APP_TITLE)).c_str(),
-                MB_OK | (visible_or_null(owner_) ? 0 : MB_SETFOREGROUND));
+                MB_OK | icon_of(text) | (visible_or_null(owner_) ? 0 : MB_SETFOREGROUND));
 }
 
 std::optional<std::string> WindowPrompts::ask(std::string_view title, std::string_view prompt) {

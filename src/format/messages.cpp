@@ -213,4 +213,22 @@ std::string linked_entry(std::string_view entry, std::string_view link) {
                ", а через ссылки распаковка не пишет"});
 }
 
+MessageKind kind_of(std::string_view text) {
+  for (std::string_view done : {kExtractionDone, kExplorerMenuInstalled, kExplorerMenuCleared,
+                                kRegistrationRemoved, kFailedRunUndone})
+    if (text == done) return MessageKind::Information;
+  for (std::string_view correctable : {kNoArchiveName, kArchiveExists, kOpenDrive, kNoVolumeSize,
+                                       kNothingSelected, kNoArchiveChosen, kPasswordNotInCodePage})
+    if (text == correctable) return MessageKind::Warning;
+  // The composed texts, by the words they begin with (a path never comes first).
+  const std::string journal = recovered_journal("");
+  const std::string volume_size = bad_volume_size(""), archive_name = bad_archive_name("");
+  const auto begins = [text](const std::string& whole, std::string_view stop) {
+    return text.starts_with(whole.substr(0, whole.find(stop)));
+  };
+  if (begins(journal, ":")) return MessageKind::Information;
+  if (begins(volume_size, ":") || begins(archive_name, ":")) return MessageKind::Warning;
+  return MessageKind::Error;
+}
+
 }  // namespace tarvik::msg

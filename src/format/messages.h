@@ -207,4 +207,11 @@ std::string cannot_journal_name(std::string_view path);
 std::string name_not_for_windows(std::string_view path);
 std::string linked_entry(std::string_view entry, std::string_view link);
 
+// The icon of a message box: what the text is, told from which entry of this table it is.
+// Information: a step that finished ("Извлечение выполнено!", the menu commands' words, a
+// recovered journal, a failed run taken back); warning: a request the user can correct (no
+// archive chosen, no name, a bad volume size); error: every failure.
+enum class MessageKind { Error, Warning, Information };
+MessageKind kind_of(std::string_view text);
+
 }  // namespace tarvik::msg

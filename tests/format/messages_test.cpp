@@ -1,0 +1,45 @@
+// The message table: which icon each kind of text is shown with.
+#include "format/messages.h"
+
+#include <gtest/gtest.h>
+
+using namespace tarvik;
+using msg::MessageKind;
+
+TEST(Messages, KindOfEachText) {
+  struct Case {
+    std::string text;
+    MessageKind kind;
+  };
+  const Case cases[] = {
+      {std::string(msg::kExtractionDone), MessageKind::Information},
+      {std::string(msg::kExplorerMenuInstalled), MessageKind::Information},
+      {std::string(msg::kExplorerMenuCleared), MessageKind::Information},
+      {std::string(msg::kRegistrationRemoved), MessageKind::Information},
+      {std::string(msg::kFailedRunUndone), MessageKind::Information},
+      {msg::recovered_journal("C:\\Program Files\\Tarvik\\tarvik.jrn"), MessageKind::Information},
+      {std::string(msg::kNoArchiveChosen), MessageKind::Warning},
+      {std::string(msg::kNothingSelected), MessageKind::Warning},
+      {std::string(msg::kNoArchiveName), MessageKind::Warning},
+      {std::string(msg::kNoVolumeSize), MessageKind::Warning},
+      {std::string(msg::kOpenDrive), MessageKind::Warning},
+      {std::string(msg::kArchiveExists), MessageKind::Warning},
+      {msg::bad_volume_size("12а"), MessageKind::Warning},
+      {msg::bad_archive_name("a:b"), MessageKind::Warning},
+      {std::string(msg::kWrongPassword), MessageKind::Error},
+      {std::string(msg::kSelfExtractingWrongPassword), MessageKind::Error},
+      {std::string(msg::kChecksumError), MessageKind::Error},
+      {std::string(msg::kWrongVersion), MessageKind::Error},
+      {std::string(msg::kWrongFormat), MessageKind::Error},
+      {msg::not_an_archive("C:\\a\\текст.kzv"), MessageKind::Error},
+      {msg::next_volume_missing("C:\\a\\b.002.kzv"), MessageKind::Error},
+      {msg::cannot_write("C:\\a", "нет места на диске"), MessageKind::Error},
+      {msg::damaged_archive("C:\\a.kzv", msg::kPasswordRecordDamaged), MessageKind::Error},
+      // A path that reads like an information text changes nothing: the words come first.
+      {msg::cannot_open(std::string(msg::kExtractionDone), "нет доступа"), MessageKind::Error},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(msg::kind_of(c.text), c.kind);
+  }
+}
