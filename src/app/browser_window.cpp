@@ -177,6 +177,9 @@ LRESULT TViewArhiv::handle(UINT message, WPARAM wparam, LPARAM lparam) {
           return 0;
         case LVN_ODFINDITEMW:
           return ListView1FindItem(*reinterpret_cast<const NMLVFINDITEMW*>(lparam));
+        case LVN_KEYDOWN:  // Backspace: up one level, as "назад"
+          if (reinterpret_cast<const NMLVKEYDOWN*>(lparam)->wVKey == VK_BACK) BitBtn1Click();
+          return 0;
       }
       return 0;
     }
@@ -345,7 +348,8 @@ void TViewArhiv::FormActivate() {
   ListView_DeleteAllItems(list_);
   ListView_SetItemCountEx(list_, static_cast<int>(browser_.rows().size()), 0);
   if (!browser_.rows().empty()) {
-    ListView_SetItemState(list_, 0, LVIS_FOCUSED, LVIS_FOCUSED);
+    // The first row is selected, so that Enter and the arrow keys start from it.
+    ListView_SetItemState(list_, 0, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
     ListView_EnsureVisible(list_, 0, FALSE);
   }
   set_window_text(item(IDC_VIEW_EDIT3), browser_.level());

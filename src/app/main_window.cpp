@@ -83,6 +83,17 @@ LRESULT TMain::handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_COMMAND:
       command(LOWORD(wparam), HIWORD(wparam));
       return 0;
+    case WM_ACTIVATE:
+      // The control that had the focus gets it back when the window is active again (after
+      // a message box, a dialog, another program); the file list when there was none.
+      if (LOWORD(wparam) == WA_INACTIVE) {
+        HWND focus = ::GetFocus();
+        if (focus && ::IsChild(hwnd(), focus)) focus_ = focus;
+      } else if (!::IsIconic(hwnd())) {
+        focus_list_if_lost();
+        ::SetFocus(focus_);
+      }
+      return 0;
     case WM_NOTIFY:
       return notify(*reinterpret_cast<const NMHDR*>(lparam));
     case WM_MEASUREITEM: {
@@ -301,6 +312,8 @@ LRESULT TMain::notify(const NMHDR& header) {
         BitBtn3Click();
       } else if (key == VK_BACK) {
         BitBtn2Click();
+      } else if (key == 'A' && ::GetKeyState(VK_CONTROL) < 0) {
+        ListView_SetItemState(list(), -1, LVIS_SELECTED, LVIS_SELECTED);  // Ctrl+A: all
       }
       return 0;
     }
@@ -313,7 +326,17 @@ LRESULT TMain::notify(const NMHDR& header) {
 void TMain::show() {
   ::ShowWindow(hwnd(), SW_SHOW);
   ::SetForegroundWindow(hwnd());
+  focus_list();
+}
+
+void TMain::focus_list() {
+  focus_ = list();
   ::SetFocus(list());
+}
+
+void TMain::focus_list_if_lost() {
+  if (!focus_ || !::IsWindow(focus_) || !::IsChild(hwnd(), focus_) || !::IsWindowEnabled(focus_))
+    focus_ = list();
 }
 
 void TMain::open_folder(const std::string& folder) {
@@ -391,12 +414,13 @@ void TMain::BitBtn5Click() {
   parts_.bar->preset_caption(load_string(IDS_MAIN_PACKING));
   requests::pack(s, pack_options(), OperationCode::PackFromWindow, volume_file_name_, *parts_.bar);
   refresh();
+  focus_list();
 }
 
 void TMain::BitBtn1Click() {
   if (!parts_.bar || !parts_.ui) return;
   const auto index = chosen_archive();
-  if (!index) return;
+  if (!index) return focus_list();
   const ShellEntry& entry = entries()[*index];
   volume_file_name_ = entry.name;
   requests::UnpackJob job;
@@ -410,17 +434,25 @@ void TMain::BitBtn1Click() {
   // stays as it was, folder, selection and options.
   requests::unpack(job, *parts_.bar, *parts_.ui);
   refresh();
+  focus_list();
 }
 
 void TMain::BitBtn4Click() {
   const auto index = chosen_archive();
-  if (!index) return;
-  const ShellEntry& entry = entries()[*index];
+  if (index) browse_entry(*index);
+  focus_list();
+}
+
+void TMain::browse_entry(std::size_t index) {
+  const ShellEntry& entry = entries()[index];
   volume_file_name_ = entry.name;
   show_in_browser(entry.path, TViewArhiv::Opened::ByUser);
 }
 
-void TMain::BitBtn3Click() { refresh(); }
+void TMain::BitBtn3Click() {
+  refresh();
+  focus_list();
+}
 
 void TMain::BitBtn6Click() { ::DestroyWindow(hwnd()); }
 
@@ -458,7 +490,13 @@ void TMain::ShellListView1Click() {
 void TMain::ShellListView1DblClick(int index) {
   if (index < 0 || static_cast<std::size_t>(index) >= entries().size()) return;
   const ShellEntry& entry = entries()[static_cast<std::size_t>(index)];
-  if (entry.is_directory) go_to(entry.path);
+  if (entry.is_directory) {
+    go_to(entry.path);
+  } else if (requests::is_archive_item(entry.path)) {
+    // An archive opens in the browser, as "Обзор архива" does.
+    browse_entry(static_cast<std::size_t>(index));
+    focus_list();
+  }
 }
 
 bool TMain::ShellListView1Edited(int index, const wchar_t* new_name) {

@@ -104,6 +104,10 @@ class TMain final : public Window, public requests::MainWindow {
   // "Не выбран архив для распаковки!" has been shown.
   std::optional<std::size_t> chosen_archive();
   void show_in_browser(const std::string& archive, TViewArhiv::Opened how);
+  void browse_entry(std::size_t index);  // the archive of the file list's row, by the user
+  // The file list takes the focus, and is the control that gets it back on activation.
+  void focus_list();
+  void focus_list_if_lost();
   void show_message(std::string_view text);
   HWND create_control(const wchar_t* type, int id, UINT caption, DWORD style, int x, int y, int w,
                       int h, DWORD ex_style = 0);
@@ -114,6 +118,7 @@ class TMain final : public Window, public requests::MainWindow {
   FolderBox box_;
   FileList list_;
   TViewArhiv* view_ = nullptr;
+  HWND focus_ = nullptr;  // the control that had the focus when the window was deactivated
   MainParts parts_;
   std::string folder_;
   std::string volume_file_name_;  // VolumeFileName: the archive an earlier command handled

@@ -255,6 +255,10 @@ TEST(Browser, NavigationOverOneAndManyVolumes) {
     EXPECT_EQ(v.rows(), (Names{"[f] a.txt|Файл|01.02.2020 03:04|5|" + packed_a,
                                "[f] a.txt.bak|Файл|08.12.2026 14:05|12|" + std::to_string(zlib_of("top a backup").size()),
                                "[d] A|Папка|||", "[d] B|Папка|||", "[d] Документы|Папка|||"}));
+    // The first row is selected and focused, so that Enter and the arrow keys start there.
+    EXPECT_EQ(ListView_GetNextItem(v.list(), -1, LVNI_SELECTED), 0);
+    EXPECT_EQ(ListView_GetNextItem(v.list(), -1, LVNI_FOCUSED), 0);
+    EXPECT_EQ(ListView_GetSelectedCount(v.list()), 1u);
 
     // Down into A and A\A; every walk starts again at volume 001, wherever the last one ended.
     v.double_click("A");
@@ -294,6 +298,13 @@ TEST(Browser, NavigationOverOneAndManyVolumes) {
     ::SetFocus(v.list());
     ::SendMessageW(v.view().hwnd(), WM_COMMAND, IDOK, 0);
     EXPECT_EQ(v.text(IDC_VIEW_EDIT3), "\\A");
+    EXPECT_EQ(ListView_GetNextItem(v.list(), -1, LVNI_SELECTED), 0);
+    // Backspace in the list goes up, as "назад" does.
+    ::SendMessageW(v.list(), WM_KEYDOWN, VK_BACK, 0);
+    EXPECT_EQ(v.text(IDC_VIEW_EDIT3), "");
+    EXPECT_EQ(v.names(), (Names{"a.txt", "a.txt.bak", "A\\", "B\\", "Документы\\"}));
+    ::SendMessageW(v.list(), WM_KEYDOWN, VK_BACK, 0);  // at the top: nothing
+    EXPECT_EQ(v.text(IDC_VIEW_EDIT3), "");
 
     // "Возврат": the level back at the top, the browser hidden, the main window enabled.
     v.click(IDC_VIEW_BITBTN2);

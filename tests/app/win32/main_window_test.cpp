@@ -547,6 +547,93 @@ TEST(MainWindow, PackAndUnpackCommands) {
   EXPECT_EQ(window_text(desk.app->bar().item(IDC_LABEL2)), "Упаковка: копия.kzv");
 }
 
+// Where the focus goes and what the keys do: the file list has the focus after Pack, Unpack,
+// a message and the browser, and the control that had it gets it back when the window is
+// active again; Ctrl+A selects every row; Enter or a double-click on an archive opens it in
+// the browser.
+TEST(MainWindow, FocusAndKeys) {
+  NEED_DISPLAY();
+  Desk desk;
+  TMain& main = desk.main();
+  HWND list = main.list();
+  main.open_folder(desk.d);
+  const auto from_button = [&](int id) {
+    ::SetFocus(main.control(id));
+    desk.click(id);
+    return ::GetFocus() == list;
+  };
+  desk.select({"а.txt"});
+  main.set_archive_name("фокус");
+  EXPECT_TRUE(from_button(IDC_MAIN_BITBTN5)) << "after Pack";
+  desk.select({});
+  EXPECT_TRUE(from_button(IDC_MAIN_BITBTN1)) << "after the message of Unpack";
+  EXPECT_EQ(desk.prompts.messages, std::vector<std::string>{std::string(msg::kNoArchiveChosen)});
+  TempDir other;
+  std::filesystem::copy_file(*fs::to_native(desk.in_d("фокус.kzv")), *fs::to_native(other.win("фокус.kzv")));
+  main.open_folder(other.win());
+  desk.select({"фокус.kzv"});
+  EXPECT_TRUE(from_button(IDC_MAIN_BITBTN1)) << "after Unpack";
+  EXPECT_TRUE(fs::exists(other.win("а.txt")));
+  EXPECT_TRUE(from_button(IDC_MAIN_BITBTN3)) << "after Refresh";
+
+  // Another window active, then this one again: the focus where it was.
+  HWND other_window = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, nullptr,
+                                        nullptr, nullptr, nullptr);
+  for (HWND had : {main.edit1(), list}) {
+    ::SetActiveWindow(main.hwnd());
+    ::SetFocus(had);
+    ::SetActiveWindow(other_window);
+    EXPECT_NE(::GetFocus(), had);
+    ::SetActiveWindow(main.hwnd());
+    EXPECT_EQ(::GetFocus(), had);
+  }
+  ::DestroyWindow(other_window);
+
+  // Ctrl+A: every row.
+  main.open_folder(desk.d);
+  desk.select({"а.txt"});
+  BYTE keys[256] = {};
+  ::GetKeyboardState(keys);
+  keys[VK_CONTROL] = 0x80;
+  ::SetKeyboardState(keys);
+  ::SendMessageW(list, WM_KEYDOWN, 'A', 0);
+  keys[VK_CONTROL] = 0;
+  ::SetKeyboardState(keys);
+  EXPECT_EQ(ListView_GetSelectedCount(list), static_cast<UINT>(desk.names().size()));
+
+  // Enter on the archive's row, and a double-click on it: the browser, showing that archive.
+  const auto names = desk.names();
+  const int row = static_cast<int>(std::find(names.begin(), names.end(), "фокус.kzv") - names.begin());
+  ASSERT_LT(row, static_cast<int>(names.size()));
+  const auto browsed = [&](const std::function<void()>& open) {
+    std::string shown;
+    {
+      Ticker close(10, [&] {
+        if (!desk.app->view().shown()) return false;
+        shown = window_text(desk.app->view().item(IDC_VIEW_EDIT1));
+        ::PostMessageW(desk.app->view().hwnd(), WM_CLOSE, 0, 0);
+        return true;
+      });
+      open();
+    }
+    return shown;
+  };
+  desk.select({"фокус.kzv"});
+  ListView_SetItemState(list, row, LVIS_FOCUSED, LVIS_FOCUSED);
+  ::SetFocus(list);
+  EXPECT_EQ(browsed([&] { ::SendMessageW(main.hwnd(), WM_COMMAND, IDOK, 0); }), "фокус.kzv");
+  EXPECT_EQ(::GetFocus(), list);
+  EXPECT_EQ(browsed([&] {
+              NMITEMACTIVATE activate{};
+              activate.hdr = {list, IDC_SHELLLISTVIEW1, static_cast<UINT>(LVN_ITEMACTIVATE)};
+              activate.iItem = row;
+              ::SendMessageW(main.hwnd(), WM_NOTIFY, IDC_SHELLLISTVIEW1, reinterpret_cast<LPARAM>(&activate));
+            }),
+            "фокус.kzv");
+  EXPECT_TRUE(::IsWindow(main.hwnd()));
+  EXPECT_EQ(desk.prompts.messages, std::vector<std::string>{std::string(msg::kNoArchiveChosen)});
+}
+
 TEST(MainWindow, PackWithVolumesPasswordAndSelfExtracting) {
   NEED_DISPLAY();
   Desk desk;
