@@ -486,6 +486,20 @@ TEST(Program, CarriesItsVersionBlock) {
   EXPECT_EQ(text(L"OriginalFilename"), "Tarvik.exe");
 }
 
+// The manifest opts into paths past 260 characters.
+TEST(Program, ManifestTakesLongPaths) {
+  const std::wstring program = codepage::widen(gui_program());
+  HMODULE image = ::LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_NE(image, nullptr);
+  HRSRC found = ::FindResourceW(image, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
+  ASSERT_NE(found, nullptr);
+  const auto* bytes = static_cast<const char*>(::LockResource(::LoadResource(image, found)));
+  const std::string manifest(bytes, ::SizeofResource(image, found));
+  ::FreeLibrary(image);
+  EXPECT_NE(manifest.find("<ws2:longPathAware>true</ws2:longPathAware>"), std::string::npos);
+  EXPECT_NE(manifest.find("http://schemas.microsoft.com/SMI/2016/WindowsSettings"), std::string::npos);
+}
+
 TEST(Program, RequestsOnAMappedDrive) {
   NEED_DISPLAY();
   TempDir root;
