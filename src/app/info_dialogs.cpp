@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "app/resource.h"
+#include "format/messages.h"
 #include "platform/codepage.h"
 
 namespace tarvik::app {
@@ -47,6 +48,8 @@ void TAbout::FormCreate() {
   if (bold_font_) ::SendMessageW(item(IDC_ABOUT_NAME), WM_SETFONT, reinterpret_cast<WPARAM>(bold_font_), FALSE);
   if (link_font_) ::SendMessageW(item(IDC_LABEL7), WM_SETFONT, reinterpret_cast<WPARAM>(link_font_), FALSE);
   set_window_text(item(IDC_LABEL7), site_address());
+  // The version the build was made as, not a copy of it in the template.
+  set_window_text(item(IDC_ABOUT_VERSION), msg::about_version(TARVIK_VERSION));
 }
 
 void TAbout::Label7Click() {

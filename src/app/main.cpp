@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "format/messages.h"
 #include "platform/codepage.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -20,7 +21,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   } catch (const std::exception& e) {
     tarvik::app::report_exception(nullptr, e.what());
   } catch (...) {
-    tarvik::app::report_exception(nullptr, "Непредвиденная ошибка");
+    tarvik::app::report_exception(nullptr, std::string(tarvik::msg::kUnexpectedError).c_str());
   }
   return 1;
 }

@@ -232,7 +232,8 @@ void TMain::FormCreate() {
   y += 20 + kGap;
   create_control(WC_BUTTONW, IDC_MASKEDIT1_GROUP, IDS_MAIN_MASKEDIT1_GROUP, BS_GROUPBOX, inner_left, y,
                  inner_width, kGroupHeight);
-  create_control(WC_EDITW, IDC_MASKEDIT1, 0, WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD, field_left, y + 22, field_width,
+  // The password is shown as typed: the packing options are the system's as designed.
+  create_control(WC_EDITW, IDC_MASKEDIT1, 0, WS_TABSTOP | ES_AUTOHSCROLL, field_left, y + 22, field_width,
                  kEditHeight, WS_EX_CLIENTEDGE);
   ::SendMessageW(control(IDC_MASKEDIT1), EM_LIMITTEXT, kPasswordLimit, 0);
   y += kGroupHeight + kGap;

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "app/resource.h"
+#include "format/messages.h"
 #include "platform/codepage.h"
 
 namespace tarvik::app {
@@ -77,7 +78,7 @@ LRESULT CALLBACK Window::procedure(HWND hwnd, UINT message, WPARAM wparam, LPARA
   } catch (const std::exception& e) {
     report_exception(hwnd, e.what());
   } catch (...) {
-    report_exception(hwnd, "Непредвиденная ошибка");
+    report_exception(hwnd, std::string(msg::kUnexpectedError).c_str());
   }
   return 0;
 }
@@ -153,7 +154,7 @@ INT_PTR CALLBACK Dialog::procedure(HWND hwnd, UINT message, WPARAM wparam, LPARA
   } catch (const std::exception& e) {
     report_exception(hwnd, e.what());
   } catch (...) {
-    report_exception(hwnd, "Непредвиденная ошибка");
+    report_exception(hwnd, std::string(msg::kUnexpectedError).c_str());
   }
   return TRUE;
 }

@@ -117,6 +117,8 @@ std::string unrecognised_request(std::string_view request) {
                "\">\", либо путь к архиву."});
 }
 
+std::string about_version(std::string_view version) { return join({"Версия ", version}); }
+
 std::string usage_needs_value(std::string_view option) {
   return join({"после ", option, " нужно значение"});
 }

@@ -91,6 +91,8 @@ inline constexpr std::string_view kMegabytes = "МБ";
 // The captions of the columns of a listing (browse::Row), in order.
 inline constexpr std::string_view kColumnCaptions[] = {"Название", "Тип", "Создан",
                                                         "Полный, байтов", "Сжат, байтов"};
+// About's version line: "Версия 1.02".
+std::string about_version(std::string_view version);
 // The file type's name in the registry, which Explorer shows.
 inline constexpr std::string_view kTypeDescription = "Архив Tarvik";
 
