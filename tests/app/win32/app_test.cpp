@@ -632,20 +632,22 @@ struct HeldRun {
 };
 
 // The visible top-level windows of process `pid`.
+struct WindowsOf {
+  DWORD pid;
+  std::vector<HWND> windows;
+};
+
+BOOL CALLBACK collect_window(HWND hwnd, LPARAM param) {
+  auto& found = *reinterpret_cast<WindowsOf*>(param);
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(hwnd, &owner);
+  if (owner == found.pid && ::IsWindowVisible(hwnd)) found.windows.push_back(hwnd);
+  return TRUE;
+}
+
 std::vector<HWND> windows_of(DWORD pid) {
-  struct Found {
-    DWORD pid;
-    std::vector<HWND> windows;
-  } found{pid, {}};
-  ::EnumWindows(
-      [](HWND hwnd, LPARAM param) -> BOOL {
-        auto& f = *reinterpret_cast<Found*>(param);
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(hwnd, &owner);
-        if (owner == f.pid && ::IsWindowVisible(hwnd)) f.windows.push_back(hwnd);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  WindowsOf found{pid, {}};
+  ::EnumWindows(collect_window, reinterpret_cast<LPARAM>(&found));
   return found.windows;
 }
 
