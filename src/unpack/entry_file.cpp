@@ -1,8 +1,8 @@
 #include "unpack/entry_file.h"
-#include "format/messages.h"
 
 #include <optional>
 
+#include "format/messages.h"
 #include "format/names.h"
 #include "format/time_text.h"
 #include "ops/journal.h"

@@ -1,5 +1,4 @@
 #include "unpack/inflate.h"
-#include "format/messages.h"
 
 #include <libdeflate.h>
 #include <zlib.h>
@@ -10,6 +9,7 @@
 #include <new>
 
 #include "format/layout.h"
+#include "format/messages.h"
 
 namespace tarvik::unpack {
 
