@@ -9,6 +9,8 @@
 #include "app/bar.h"
 #include "app/info_dialogs.h"
 #include "app/resource.h"
+#include "format/encryption.h"
+#include "format/fields.h"
 #include "format/messages.h"
 #include "format/names.h"
 #include "platform/codepage.h"
@@ -230,13 +232,23 @@ void TMain::FormCreate() {
   create_control(WC_BUTTONW, IDC_CHECKBOX1, IDS_MAIN_CHECKBOX1, WS_TABSTOP | BS_AUTOCHECKBOX, field_left, y,
                  field_width, 20);
   y += 20 + kGap;
+  // The password, masked; under it the choice to encrypt the data with it, which only a typed
+  // password enables, and then the password typed again.
+  constexpr int kPasswordGroupHeight = 108, kRepeatLabelWidth = 56;
   create_control(WC_BUTTONW, IDC_MASKEDIT1_GROUP, IDS_MAIN_MASKEDIT1_GROUP, BS_GROUPBOX, inner_left, y,
-                 inner_width, kGroupHeight);
-  // The password is shown as typed: the packing options are the system's as designed.
-  create_control(WC_EDITW, IDC_MASKEDIT1, 0, WS_TABSTOP | ES_AUTOHSCROLL, field_left, y + 22, field_width,
-                 kEditHeight, WS_EX_CLIENTEDGE);
+                 inner_width, kPasswordGroupHeight);
+  create_control(WC_EDITW, IDC_MASKEDIT1, 0, WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD, field_left, y + 22,
+                 field_width, kEditHeight, WS_EX_CLIENTEDGE);
   ::SendMessageW(control(IDC_MASKEDIT1), EM_LIMITTEXT, kPasswordLimit, 0);
-  y += kGroupHeight + kGap;
+  create_control(WC_BUTTONW, IDC_MAIN_ENCRYPT, IDS_MAIN_ENCRYPT, WS_TABSTOP | BS_AUTOCHECKBOX | WS_DISABLED,
+                 field_left, y + 50, field_width, 20);
+  create_control(WC_STATICW, IDC_MAIN_PASSWORD_REPEAT_LABEL, IDS_MAIN_PASSWORD_REPEAT, SS_NOPREFIX | WS_DISABLED,
+                 field_left, y + 79, kRepeatLabelWidth, 16);
+  create_control(WC_EDITW, IDC_MAIN_PASSWORD_REPEAT, 0, WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD | WS_DISABLED,
+                 field_left + kRepeatLabelWidth, y + 76, field_width - kRepeatLabelWidth, kEditHeight,
+                 WS_EX_CLIENTEDGE);
+  ::SendMessageW(control(IDC_MAIN_PASSWORD_REPEAT), EM_LIMITTEXT, format::kMaxEncryptionPasswordChars, 0);
+  y += kPasswordGroupHeight + kGap;
   create_control(WC_BUTTONW, IDC_CHECKBOX2_GROUP, IDS_MAIN_CHECKBOX2_GROUP, BS_GROUPBOX, inner_left, y,
                  inner_width, kVolumeGroupHeight);
   create_control(WC_BUTTONW, IDC_CHECKBOX2, IDS_MAIN_CHECKBOX2, WS_TABSTOP | BS_AUTOCHECKBOX, field_left,
@@ -268,6 +280,8 @@ void TMain::command(int id, int code) {
     case IDC_MAIN_BITBTN6: if (code == BN_CLICKED) BitBtn6Click(); return;
     case IDC_MAIN_BITBTN2: if (code == BN_CLICKED) BitBtn2Click(); return;
     case IDC_CHECKBOX2: if (code == BN_CLICKED) CheckBox2Click(); return;
+    case IDC_MASKEDIT1: if (code == EN_CHANGE) encryption_choice_changed(); return;
+    case IDC_MAIN_ENCRYPT: if (code == BN_CLICKED) encryption_choice_changed(); return;
     case IDC_SHELLCOMBOBOX1: if (code == CBN_SELENDOK) ShellComboBox1Change(); return;
     case IDM_N1: N1Click(); return;
     case IDM_N7: N7Click(); return;
@@ -375,6 +389,8 @@ PackOptions TMain::pack_options() {
   options.archive_name = window_text(edit1());
   options.self_extracting = checked(control(IDC_CHECKBOX1));
   options.password = window_text(control(IDC_MASKEDIT1));
+  options.encrypt = encrypting();
+  if (options.encrypt) options.password_repeat = window_text(control(IDC_MAIN_PASSWORD_REPEAT));
   options.multi_volume = checked(control(IDC_CHECKBOX2));
   options.volume_size_kb = window_text(control(IDC_MASKEDIT2));
   const LRESULT choice = ::SendMessageW(control(IDC_MAIN_LEVEL), CB_GETCURSEL, 0, 0);
@@ -472,6 +488,23 @@ void TMain::BitBtn2Click() {
 void TMain::CheckBox2Click() {
   set_window_text(control(IDC_MASKEDIT2), "");
   ::EnableWindow(control(IDC_MASKEDIT2), checked(control(IDC_CHECKBOX2)));
+}
+
+bool TMain::encrypting() {
+  HWND encrypt = control(IDC_MAIN_ENCRYPT);
+  return ::IsWindowEnabled(encrypt) && checked(encrypt);
+}
+
+void TMain::encryption_choice_changed() {
+  ::EnableWindow(control(IDC_MAIN_ENCRYPT),
+                 !format::trim(window_text(control(IDC_MASKEDIT1))).empty());
+  const bool encrypt = encrypting();
+  // An encryption password may be longer; a longer one left when encryption is turned off is
+  // refused by the packing with its message.
+  ::SendMessageW(control(IDC_MASKEDIT1), EM_LIMITTEXT,
+                 encrypt ? format::kMaxEncryptionPasswordChars : kPasswordLimit, 0);
+  ::EnableWindow(control(IDC_MAIN_PASSWORD_REPEAT_LABEL), encrypt);
+  ::EnableWindow(control(IDC_MAIN_PASSWORD_REPEAT), encrypt);
 }
 
 void TMain::ShellComboBox1Change() {

@@ -87,6 +87,10 @@ class TMain final : public Window, public requests::MainWindow {
   void BitBtn6Click();  // Exit
   void BitBtn2Click();  // Back
   void CheckBox2Click();
+  // The password field or the encryption box changed: the box is enabled while a password is
+  // typed, the repeat field while encryption is chosen.
+  void encryption_choice_changed();
+  bool encrypting();
   void ShellComboBox1Change();
   void ShellListView1Click();
   void ShellListView1DblClick(int index);

@@ -60,6 +60,9 @@
 #define IDC_STATUSBAR1 518
 #define IDC_MAIN_LEVEL_GROUP 519
 #define IDC_MAIN_LEVEL 520
+#define IDC_MAIN_ENCRYPT 521
+#define IDC_MAIN_PASSWORD_REPEAT_LABEL 522
+#define IDC_MAIN_PASSWORD_REPEAT 523
 
 #define IDR_MAINMENU1 530
 #define IDM_N3 531
@@ -103,6 +106,8 @@
 #define IDS_MAIN_LEVEL_FAST 580
 #define IDS_MAIN_LEVEL_NORMAL 581
 #define IDS_MAIN_LEVEL_MAXIMAL 582
+#define IDS_MAIN_ENCRYPT 583
+#define IDS_MAIN_PASSWORD_REPEAT 584
 
 // The archive browser TViewArhiv: controls (created in code) and captions.
 #define IDC_VIEW_LABEL1 600

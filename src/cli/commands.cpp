@@ -7,6 +7,7 @@
 #include "browse/table.h"
 #include "cli/help.h"
 #include "cli/terminal_ui.h"
+#include "format/encryption.h"
 #include "format/fields.h"
 #include "format/layout.h"
 #include "format/messages.h"
@@ -113,7 +114,7 @@ std::string normalize_level(std::string level) {
 }
 
 int pack(const std::vector<std::string>& argv) {
-  Args args = parse(argv, 1, {"-n", "-p", "-v", "-j", "-l"}, {"-s"});
+  Args args = parse(argv, 1, {"-n", "-p", "-v", "-j", "-l"}, {"-s", "-e", "--encrypt"});
   if (!args.error.empty()) return usage(args.error);
   unsigned threads = 0;
   if (!threads_option(args, threads)) return usage(std::string(msg::kUsageThreads));
@@ -142,7 +143,20 @@ int pack(const std::vector<std::string>& argv) {
   options.program_folder = program_folder();
   options.threads = threads;
   options.level = level;
-  if (codepage::code_points(options.password) > format::kMaxPasswordChars) return usage(std::string(msg::kUsagePasswordTooLong));
+  options.encrypt = args.flag("-e") || args.flag("--encrypt");
+  if (options.encrypt && !args.value("-p")) {
+    // Typed twice: a mistyped password would lose the data for good.
+    auto typed = console::read_line(std::string(msg::kEncryptionPasswordQuestion) + ": ", true);
+    if (!typed || format::trim(*typed).empty()) return usage(std::string(msg::kEncryptionNeedsPassword));
+    options.password = *typed;
+    options.password_repeat =
+        console::read_line(std::string(msg::kRepeatPasswordQuestion) + ": ", true).value_or("");
+  }
+  const std::size_t longest =
+      options.encrypt ? format::kMaxEncryptionPasswordChars : format::kMaxPasswordChars;
+  if (codepage::code_points(format::trim(options.password)) > longest)
+    return usage(std::string(options.encrypt ? msg::kUsageEncryptionPasswordTooLong
+                                             : msg::kUsagePasswordTooLong));
 
   TerminalUi ui;
   requests::DirectDialog dialog(ui);

@@ -204,6 +204,10 @@ std::string cannot_journal_name(std::string_view path) {
                "странице Windows"});
 }
 
+std::string field_not_readable(std::string_view field) {
+  return join({field, " имеет неверное значение"});
+}
+
 std::string name_not_for_windows(std::string_view path) {
   return join({"Имя ", Path{path},
                " нельзя записать в архив: такого имени не допускает Windows (знаки < > : \" / "
@@ -220,7 +224,9 @@ MessageKind kind_of(std::string_view text) {
                                 kRegistrationRemoved, kFailedRunUndone})
     if (text == done) return MessageKind::Information;
   for (std::string_view correctable : {kNoArchiveName, kArchiveExists, kOpenDrive, kNoVolumeSize,
-                                       kNothingSelected, kNoArchiveChosen, kPasswordNotInCodePage})
+                                       kNothingSelected, kNoArchiveChosen, kPasswordNotInCodePage,
+                                       kEncryptionNeedsPassword, kPasswordsDiffer, kPasswordTooLong,
+                                       kEncryptionPasswordTooLong})
     if (text == correctable) return MessageKind::Warning;
   // The composed texts, by the words they begin with (a path never comes first).
   const std::string journal = recovered_journal("");

@@ -38,6 +38,27 @@ inline constexpr std::string_view kSelfExtractingWrongPassword = "Неверны
 // Our own: a password typed for packing that the code page cannot hold (never echoed).
 inline constexpr std::string_view kPasswordNotInCodePage =
     "Пароль нельзя записать в архив: в нём есть знаки, которых нет в кодовой странице Windows";
+// Encryption (our own).
+inline constexpr std::string_view kEncryptionNeedsPassword =
+    "Для шифрования данных задайте пароль!";
+inline constexpr std::string_view kPasswordsDiffer =
+    "Пароль и его повтор не совпадают! Зашифрованные данные без верного пароля не восстановить.";
+inline constexpr std::string_view kEncryptionPasswordQuestion = "Пароль для шифрования";
+inline constexpr std::string_view kRepeatPasswordQuestion = "Повторите пароль";
+inline constexpr std::string_view kPasswordTooLong =
+    "Пароль длиннее 12 символов! Длиннее может быть только пароль для шифрования данных.";
+inline constexpr std::string_view kEncryptionPasswordTooLong =
+    "Пароль для шифрования длиннее 128 символов!";
+// Reasons: an entry whose data fail authentication, a block of a kind we do not know.
+inline constexpr std::string_view kDataNotAuthentic =
+    "зашифрованные данные не прошли проверку подлинности: они изменены или повреждены";
+inline constexpr std::string_view kUnknownCipher = "неизвестный способ шифрования";
+inline constexpr std::string_view kNoKeyForData = "пароль архива не был проверен";
+inline constexpr std::string_view kFieldKeyIterations = "число итераций ключа";
+inline constexpr std::string_view kFieldSalt = "соль ключа";
+inline constexpr std::string_view kFieldKeyCheck = "контроль ключа";
+// "<field> имеет неверное значение".
+std::string field_not_readable(std::string_view field);
 // Our own reasons for damaged_archive().
 inline constexpr std::string_view kPasswordRecordDamaged = "запись пароля повреждена";
 inline constexpr std::string_view kSelfExtractingTailMissing =
@@ -77,6 +98,8 @@ inline constexpr std::string_view kUsageThreads = "после -j нужно чи
 inline constexpr std::string_view kUsageLevel = "после -l нужен уровень сжатия от 1 до 12";
 inline constexpr std::string_view kUsageNoItems = "не указаны элементы для упаковки";
 inline constexpr std::string_view kUsagePasswordTooLong = "пароль длиннее 12 символов";
+inline constexpr std::string_view kUsageEncryptionPasswordTooLong =
+    "пароль для шифрования длиннее 128 символов";
 inline constexpr std::string_view kUsageOneArchive = "укажите один архив";
 inline constexpr std::string_view kUsageArchiveAndLevel = "укажите архив и, если нужно, уровень";
 inline constexpr std::string_view kUsageArchiveAndEntries = "укажите архив и записи для извлечения";

@@ -3,11 +3,13 @@
 #include <vector>
 
 #include "format/crc.h"
+#include "format/encryption.h"
 #include "format/fields.h"
 #include "format/layout.h"
 #include "format/messages.h"
 #include "format/password.h"
 #include "format/records.h"
+#include "ops/archive_keys.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/file.h"
@@ -75,7 +77,7 @@ bool ReadCRC(ByteSource& volume, const std::string& expected, Ui& ui) {
 }
 
 bool ReadVersion(const std::string& version_text, Ui& ui) {
-  if (format::version_ok(version_text)) return true;
+  if (format::version_ok(version_text) || format::is_encrypted_version(version_text)) return true;
   ui.show_message(msg::kWrongVersion);
   return false;
 }
@@ -106,8 +108,66 @@ PasswordTexts self_extracting_password_texts() {
   return {msg::kSelfExtractingQuestion, msg::kSelfExtractingWrongPassword};
 }
 
+std::optional<format::Encryption> archive_encryption(ByteSource& volume) {
+  std::string head(3, '\0');
+  volume.seek(0);
+  head.resize(volume.read(head.data(), head.size()));
+  std::uint64_t start = 0;
+  std::uint64_t tail = format::kFirstTailBytes;
+  if (head != format::kVersionText.substr(0, 3)) {  // a self-extracting volume: after its stub
+    auto field = read_from_end(volume, format::kStubSizeFromEnd, format::kStubSizeWidth);
+    auto stub = field ? format::parse_decimal(format::field_text(*field)) : std::nullopt;
+    if (!stub) return std::nullopt;
+    start = *stub;
+    tail = format::kSelfExtractingTailBytes;
+  }
+  if (volume.size() < tail || start > volume.size() - tail) return std::nullopt;
+  volume.seek(start);
+  format::FieldReader reader(volume, volume.size() - tail);
+  format::Header header;
+  try {
+    header = format::read_header(reader);
+  } catch (const format::FormatError&) {
+    return std::nullopt;  // the readers name what is wrong with it
+  }
+  if (!format::is_encrypted_version(header.version)) return std::nullopt;
+  return format::read_encryption_block(reader);
+}
+
+namespace {
+
+// The password of an encrypted archive: the key it gives must pass the archive's key check.
+bool check_key(const format::Encryption& encryption, const PasswordTexts& texts, Ui& ui,
+               std::string_view volume_name) {
+  auto answer = ui.ask(texts.question, msg::password_prompt(volume_name));
+  std::string typed(format::trim(answer.value_or("")));
+  std::optional<crypto::Key> key;
+  try {
+    if (!typed.empty()) key = checked_key(encryption, typed);
+  } catch (const crypto::CryptoError& e) {
+    ui.show_message(e.what());
+    return false;
+  }
+  if (!key) {
+    ui.show_message(texts.wrong);
+    return false;
+  }
+  remember_key(encryption, *key);
+  return true;
+}
+
+}  // namespace
+
 bool check_password(ByteSource& volume, const PasswordTexts& texts, Ui& ui,
                     std::string_view volume_name) {
+  std::optional<format::Encryption> encryption;
+  try {
+    encryption = archive_encryption(volume);
+  } catch (const format::FormatError& e) {
+    ui.show_message(msg::damaged_archive(volume_name, e.what()));
+    return false;
+  }
+  if (encryption) return check_key(*encryption, texts, ui, volume_name);
   auto record = read_from_end(volume, format::kPasswordRecordFromEnd, format::kPasswordRecordBytes);
   std::string tag = record ? format::field_text(record->substr(0, format::kPasswordTagWidth)) : "";
   if (tag == format::kNoPasswordTag) return true;

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "format/encryption.h"
 #include "platform/stream.h"
 #include "platform/ui.h"
 
@@ -27,7 +28,8 @@ void WriteCRC(const std::string& path, Ui& ui);
 // Compares the last 8 bytes of the volume with `expected`; shows the damaged-archive message
 // when they differ.
 bool ReadCRC(ByteSource& volume, const std::string& expected, Ui& ui);
-// Accepts the version text of a header; shows the wrong-version message otherwise.
+// Accepts the version text of a header, plain or encrypted; shows the wrong-version message
+// otherwise.
 bool ReadVersion(const std::string& version_text, Ui& ui);
 
 // The one comparison of a file's stored checksum with FileCRC32_8 of it. nullopt when the file
@@ -47,13 +49,22 @@ struct PasswordTexts {
 PasswordTexts archive_password_texts();
 PasswordTexts self_extracting_password_texts();
 
-// The password check of volume 001: reads the record 44 bytes before the end of `volume`; with
-// the no-password tag the archive may be opened; with the password tag asks `texts.question`
-// (the box names `volume_name`: "Архив: <path>") and compares the trimmed answer with the stored password (a cancelled or empty answer is
-// wrong: "texts.wrong"). A password tag whose coded text holds no password the packer could
-// have written is a damaged record: "Архив поврежден! Том <volume_name>: запись пароля
-// повреждена", and nothing is asked. Any other tag is no archive of ours: "Неверный формат
-// архива...". True when the archive may be opened; otherwise the message has been shown.
+// The encryption block of the archive whose volume 001 is `volume` (a self-extracting one after
+// its stub); nullopt for a plain archive, or one whose header cannot be read (its readers
+// name the fault). throws FormatError when the block of an encrypted header is damaged.
+std::optional<format::Encryption> archive_encryption(ByteSource& volume);
+
+// The password check of volume 001. An encrypted archive (its header says so) asks
+// `texts.question` and takes the password when the key it gives passes the archive's key
+// check (the key is then remembered for the readers, ops/archive_keys.h), else shows
+// `texts.wrong`. A plain one reads the record 44 bytes before the end of `volume`: with the
+// no-password tag the archive may be opened; with the password tag asks `texts.question`
+// (the box names `volume_name`: "Архив: <path>") and compares the trimmed answer with the
+// stored password (a cancelled or empty answer is wrong: "texts.wrong"). A password tag whose
+// coded text holds no password the packer could have written is a damaged record: "Архив
+// поврежден! Том <volume_name>: запись пароля повреждена", and nothing is asked. Any other tag
+// is no archive of ours: "Неверный формат архива...". True when the archive may be opened;
+// otherwise the message has been shown.
 bool check_password(ByteSource& volume, const PasswordTexts& texts, Ui& ui,
                     std::string_view volume_name);
 // check_password with the archive's texts.

@@ -3,10 +3,13 @@
 #include "pack/packer.h"
 
 #include <algorithm>
+#include <array>
 #include <deque>
 #include <map>
+#include <tuple>
 #include <stdexcept>
 
+#include "format/encryption.h"
 #include "format/entry_path.h"
 #include "format/fields.h"
 #include "format/layout.h"
@@ -14,6 +17,7 @@
 #include "format/names.h"
 #include "format/records.h"
 #include "format/time_text.h"
+#include "ops/archive_keys.h"
 #include "ops/journal.h"
 #include "pack/deflate.h"
 #include "pack/parallel_deflate.h"
@@ -45,13 +49,14 @@ std::string archive_bytes(const std::string& path) {
 class Packer {
  public:
   Packer(const Selection& selection, const PackOptions& options, VolumeWriter& writer,
-         Operation& op)
+         Operation& op, std::optional<crypto::Key> key)
       : selection_(selection),
         own_name_(std::string(format::trim(options.archive_name)) + std::string(format::kArchiveExtension)),
         writer_(writer),
         op_(op),
         deflater_(options.threads, options.level),
-        buffer_(op.journal, writer.first_volume_name(), kSpillMemory) {}
+        buffer_(op.journal, writer.first_volume_name(), kSpillMemory),
+        key_(key) {}
 
   // Walks and writes everything. throws PackFailure.
   void run() {
@@ -74,6 +79,7 @@ class Packer {
     enum class Kind { Folder, File, Failure } kind = Kind::Folder;
     std::string bytes;  // the record's fields (the message of a failure)
     std::string name;   // shown while the file is written
+    std::string path;   // as stored (files)
   };
 
   bool finished() const { return op_.abort || stopped_; }
@@ -173,6 +179,7 @@ class Packer {
     record.kind = Pending::Kind::File;
     record.bytes = format::file_record_head(bytes, entry.attributes, format::time_text(time));
     record.name = entry.name;
+    record.path = bytes;
     deflater_.submit(path, entry.size);
     add(std::move(record));
   }
@@ -209,18 +216,57 @@ class Packer {
     buffer_.clear();
     const auto size = deflater_.take(buffer_, [this] { return op_.poll(); });
     if (!size) return;  // Abort while the file was compressed: the run is rolled back
-    writer_.write_fields(format::size_fields(*size, buffer_.size()));
-    const bool whole = buffer_.for_each_chunk(format::kChunkSize, [&](const char* data, std::size_t n) {
+    const auto write_chunk = [&](const char* data, std::size_t n) {
       if (!writer_.write_chunk(data, n)) {
         stopped_ = true;  // the 999-volume limit
         return false;
       }
       op_.ui.advance(n);
       return !op_.poll();
-    });
-    if (!whole) return;
+    };
+    if (key_) {
+      ++file_number_;
+      writer_.write_fields(format::size_fields(*size, buffer_.size() + format::kAuthTagBytes));
+      if (!write_encrypted(record, *size, write_chunk)) return;
+    } else {
+      writer_.write_fields(format::size_fields(*size, buffer_.size()));
+      if (!buffer_.for_each_chunk(format::kChunkSize, write_chunk)) return;
+    }
     op_.ui.set_item(record.name);
     op_.poll();
+  }
+
+  // The compressed stream in the buffer, encrypted, then its tag, in chunks of 1024 bytes
+  // counted over both. false when `write_chunk` stopped the run.
+  bool write_encrypted(const Pending& record, std::uint64_t size,
+                       const std::function<bool(const char*, std::size_t)>& write_chunk) {
+    const std::string aad = format::file_aad(record.path, size);
+    crypto::GcmEncryptor cipher(
+        *key_, format::nonce_for(file_number_),
+        std::span(reinterpret_cast<const std::uint8_t*>(aad.data()), aad.size()));
+    std::array<char, format::kChunkSize + crypto::kTagBytes> chunk{};
+    std::size_t held = 0;
+    const bool whole = buffer_.for_each_chunk(format::kChunkSize, [&](const char* data, std::size_t n) {
+      while (n > 0) {
+        const std::size_t take = std::min(n, format::kChunkSize - held);
+        cipher.update({reinterpret_cast<const std::uint8_t*>(data), take},
+                      reinterpret_cast<std::uint8_t*>(chunk.data() + held));
+        held += take;
+        data += take;
+        n -= take;
+        if (held < format::kChunkSize) continue;
+        held = 0;
+        if (!write_chunk(chunk.data(), format::kChunkSize)) return false;
+      }
+      return true;
+    });
+    if (!whole) return false;
+    const crypto::Tag tag = cipher.finish();
+    std::copy(tag.begin(), tag.end(), chunk.begin() + static_cast<std::ptrdiff_t>(held));
+    held += tag.size();
+    const std::size_t first = std::min(held, format::kChunkSize);
+    if (!write_chunk(chunk.data(), first)) return false;
+    return held == first || write_chunk(chunk.data() + first, held - first);
   }
 
   // How far the walk may run ahead of the writer, in records.
@@ -233,6 +279,8 @@ class Packer {
   ParallelDeflater deflater_;
   SpillBuffer buffer_;
   std::deque<Pending> pending_;
+  std::optional<crypto::Key> key_;  // encrypted archives
+  std::uint64_t file_number_ = 0;   // of the file being written: its nonce
   bool stopped_ = false;
   bool write_failed_ = false;
 };
@@ -291,10 +339,39 @@ bool validate(const Selection& selection, const PackOptions& options, Ui& ui,
 Outcome UpakAll(const Selection& selection, const PackOptions& options, Operation& op) {
   std::optional<std::uint64_t> limit;
   if (!validate(selection, options, op.ui, limit)) return Outcome::Failed;
-  auto password_record = WritePs(options.password);
+  if (!options.encrypt &&
+      codepage::code_points(format::trim(options.password)) > format::kMaxPasswordChars) {
+    op.ui.show_message(msg::kPasswordTooLong);
+    return Outcome::Failed;
+  }
+  // An encrypted archive stores no form of its password: its record is that of none.
+  auto password_record = WritePs(options.encrypt ? std::string() : options.password);
   if (!password_record) {
     op.ui.show_message(msg::kPasswordNotInCodePage);
     return Outcome::Failed;
+  }
+  std::optional<format::Encryption> encryption;
+  std::optional<crypto::Key> key;
+  if (options.encrypt) {
+    const std::string password(format::trim(options.password));
+    if (password.empty()) {
+      op.ui.show_message(msg::kEncryptionNeedsPassword);
+      return Outcome::Failed;
+    }
+    if (options.password_repeat && format::trim(*options.password_repeat) != password) {
+      op.ui.show_message(msg::kPasswordsDiffer);
+      return Outcome::Failed;
+    }
+    if (codepage::code_points(password) > format::kMaxEncryptionPasswordChars) {
+      op.ui.show_message(msg::kEncryptionPasswordTooLong);
+      return Outcome::Failed;
+    }
+    try {
+      std::tie(encryption, key) = new_encryption(password, options.key_iterations);
+    } catch (const crypto::CryptoError& e) {
+      op.ui.show_message(e.what());
+      return Outcome::Failed;
+    }
   }
 
   VolumeWriter::Settings settings;
@@ -309,8 +386,14 @@ Outcome UpakAll(const Selection& selection, const PackOptions& options, Operatio
     writer.emplace(settings, op);
     if (options.self_extracting)
       writer->copy_stub(format::join_path(options.program_folder, format::kStubFileName));
-    writer->write_fields(format::header_bytes(archive_bytes(selection.shown_folder)));
-    Packer packer(selection, options, *writer, op);
+    const std::string folder = archive_bytes(selection.shown_folder);
+    if (encryption) {
+      writer->write_fields(format::encrypted_header_bytes(folder) +
+                           format::encryption_block_bytes(*encryption));
+    } else {
+      writer->write_fields(format::header_bytes(folder));
+    }
+    Packer packer(selection, options, *writer, op, key);
     packer.run();
     if (packer.stopped()) {
       op.abort = true;  // the finished volumes are removed like an aborted run's

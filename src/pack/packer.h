@@ -2,9 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "format/encryption.h"
 #include "ops/operation.h"
 #include "pack/level.h"
 
@@ -20,6 +22,15 @@ struct Selection {
 struct PackOptions {
   std::string archive_name = "arhiv";  // Edit1
   std::string password;                // MaskEdit1; blank for none
+  // Encrypt every file's data with a key made from the password (which may then be longer
+  // than 12 characters); the archive is of the encrypted kind (format/encryption.h).
+  bool encrypt = false;
+  // The password typed a second time, where the front end asks for it (encryption only): a
+  // mistyped encryption password would lose the data for good.
+  std::optional<std::string> password_repeat;
+  // PBKDF2 rounds of the key: the front ends keep the default; fewer only where speed matters
+  // more than the password (the fuzzers' seed archives).
+  std::uint32_t key_iterations = format::kKeyIterations;
   bool multi_volume = false;           // CheckBox2
   std::string volume_size_kb;          // MaskEdit2 (text; blank when not given)
   bool self_extracting = false;        // CheckBox1

@@ -16,14 +16,6 @@ struct libdeflate_decompressor;
 
 namespace tarvik::unpack {
 
-// This entry's data are damaged; the framing of the records around it still holds.
-struct EntryDamaged : Error {
-  explicit EntryDamaged(std::string why, std::string stored_path = {})
-      : Error(why), reason(std::move(why)), entry(std::move(stored_path)) {}
-  std::string reason;  // Russian words
-  std::string entry;   // the stored path when it is not the entry in hand (found later)
-};
-
 struct InflateHooks {
   std::function<void()> before_read;  // before each read of packed data (abort test)
   std::function<void()> after_block;  // after each block of inflated output

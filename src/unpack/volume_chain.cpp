@@ -1,6 +1,7 @@
 #include "unpack/volume_chain.h"
 
 #include <algorithm>
+#include <array>
 #include <utility>
 
 #include "format/crc.h"
@@ -154,26 +155,88 @@ void VolumeChain::skip_data(std::uint64_t count) {
   }
 }
 
-std::size_t EntryData::read_chunk(unsigned char* buffer) {
-  if (remaining_ == 0) return 0;
-  const auto want =
-      static_cast<std::size_t>(std::min<std::uint64_t>(format::kChunkSize, remaining_));
+EntryData::EntryData(VolumeChain& chain, std::uint64_t packed_size,
+                     std::optional<EntryCipher> cipher)
+    : chain_(&chain),
+      remaining_(packed_size >= crypto::kTagBytes ? packed_size - crypto::kTagBytes : 0),
+      encrypted_(true),
+      tag_due_(true),
+      too_short_(packed_size < crypto::kTagBytes),
+      cipher_(std::move(cipher)) {
+  if (too_short_) remaining_ = packed_size;  // moved over whole; reading finds the fault
+}
+
+EntryData::~EntryData() = default;
+
+std::size_t EntryData::read_plain(unsigned char* buffer, std::size_t want) {
+  if (encrypted_ && (too_short_ || !cipher_)) {
+    throw EntryDamaged(std::string(too_short_ ? msg::kDataNotAuthentic : msg::kNoKeyForData));
+  }
   const std::size_t got = chain_->read_data(buffer, want);
   remaining_ -= got;
+  if (encrypted_) {
+    start_decryptor();
+    decryptor_->update({buffer, got}, buffer);
+    if (remaining_ == 0) authenticate();
+  }
   return got;
+}
+
+void EntryData::start_decryptor() {
+  if (decryptor_) return;
+  const auto& aad = cipher_->aad;
+  decryptor_ = std::make_unique<crypto::GcmDecryptor>(
+      cipher_->key, cipher_->nonce,
+      std::span(reinterpret_cast<const std::uint8_t*>(aad.data()), aad.size()));
+}
+
+void EntryData::authenticate() {
+  if (!tag_due_) return;
+  if (too_short_ || !cipher_)
+    throw EntryDamaged(std::string(too_short_ ? msg::kDataNotAuthentic : msg::kNoKeyForData));
+  crypto::Tag tag{};
+  for (std::size_t have = 0; have < tag.size();)
+    have += chain_->read_data(tag.data() + have, tag.size() - have);
+  tag_due_ = false;
+  start_decryptor();  // not yet when nothing came before the tag
+  if (!decryptor_->finish(tag)) throw EntryDamaged(std::string(msg::kDataNotAuthentic));
+}
+
+std::size_t EntryData::read_chunk(unsigned char* buffer) {
+  if (remaining_ == 0) {
+    if (encrypted_) authenticate();
+    return 0;
+  }
+  return read_plain(buffer,
+                    static_cast<std::size_t>(std::min<std::uint64_t>(format::kChunkSize, remaining_)));
 }
 
 std::size_t EntryData::read(unsigned char* buffer, std::size_t max) {
-  if (remaining_ == 0) return 0;
-  const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(max, remaining_));
-  const std::size_t got = chain_->read_data(buffer, want);
-  remaining_ -= got;
-  return got;
+  if (remaining_ == 0) {
+    if (encrypted_) authenticate();
+    return 0;
+  }
+  return read_plain(buffer, static_cast<std::size_t>(std::min<std::uint64_t>(max, remaining_)));
+}
+
+bool EntryData::authentic() {
+  if (!encrypted_ || !tag_due_ || !cipher_) return true;
+  try {
+    std::array<unsigned char, format::kChunkSize> scratch{};
+    while (remaining_ > 0) read_chunk(scratch.data());
+    authenticate();
+    return true;
+  } catch (const EntryDamaged&) {
+    return false;
+  } catch (const std::exception&) {
+    return true;  // the chain's own fault: not for this entry's words
+  }
 }
 
 void EntryData::skip_rest() {
-  chain_->skip_data(remaining_);
+  chain_->skip_data(remaining_ + (tag_due_ && !too_short_ ? crypto::kTagBytes : 0));
   remaining_ = 0;
+  tag_due_ = false;
 }
 
 }  // namespace tarvik::unpack

@@ -14,11 +14,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "format/messages.h"
 #include "format/records.h"
 #include "platform/error.h"
+#include "platform/crypto.h"
 #include "platform/file.h"
 #include "platform/ui.h"
 
@@ -43,6 +46,14 @@ struct VolumeDamaged : Error {
       : Error(msg::damaged_archive(volume, why)), path(std::move(volume)), reason(std::move(why)) {}
   std::string path;
   std::string reason;
+};
+
+// This entry's data are damaged; the framing of the records around it still holds.
+struct EntryDamaged : Error {
+  explicit EntryDamaged(std::string why, std::string stored_path = {})
+      : Error(why), reason(std::move(why)), entry(std::move(stored_path)) {}
+  std::string reason;  // Russian words
+  std::string entry;   // the stored path when it is not the entry in hand (found later)
 };
 
 // What to do with the checksum of volumes 002 and later.
@@ -118,12 +129,32 @@ class VolumeChain {
   bool verified_ = true;  // volume 001: the caller's check
 };
 
+// How the data of an entry of an encrypted archive are encrypted.
+struct EntryCipher {
+  crypto::Key key{};
+  crypto::Nonce nonce{};
+  std::string aad;
+};
+
 // Reads up to `count` bytes of entry data with the chunk rule: the least of 1024, the bytes
 // still due and the bytes left in the data region.
+//
+// The data of an encrypted entry are its ciphertext and then the 16-byte tag: what is read
+// is the plain compressed data (remaining() counts them alone), decrypted as they come, and
+// the tag is checked as soon as their last byte has been read, before it is handed on: a
+// mismatch (a changed byte, a swapped volume, a wrong key) throws EntryDamaged. What was
+// handed on before that is not trusted until the read of the last byte returned.
 class EntryData {
  public:
   EntryData(VolumeChain& chain, std::uint64_t packed_size)
       : chain_(&chain), remaining_(packed_size) {}
+  // An encrypted entry; `cipher` nullopt when the archive's key is not known (reading throws
+  // EntryDamaged, moving over the data does not).
+  EntryData(VolumeChain& chain, std::uint64_t packed_size, std::optional<EntryCipher> cipher);
+  ~EntryData();
+  EntryData(const EntryData&) = delete;
+  EntryData& operator=(const EntryData&) = delete;
+
   std::uint64_t remaining() const { return remaining_; }
   // Reads the next chunk into `buffer` (room for at least 1024 bytes); 0 only when nothing
   // is due.
@@ -132,11 +163,24 @@ class EntryData {
   std::size_t read(unsigned char* buffer, std::size_t max);
   // Moves over what is still due.
   void skip_rest();
+  // After a fault was found in the data: false when they are encrypted and their tag does
+  // not hold (what is still due is read to check it). True for plain data. Never throws.
+  bool authentic();
   VolumeChain& chain() { return *chain_; }
 
  private:
+  std::size_t read_plain(unsigned char* buffer, std::size_t want);
+  void start_decryptor();
+  void authenticate();
+
   VolumeChain* chain_;
   std::uint64_t remaining_;
+  // Encrypted entries only.
+  bool encrypted_ = false;
+  bool tag_due_ = false;      // the tag is still to be read and checked
+  bool too_short_ = false;    // packed data shorter than a tag: damaged
+  std::optional<EntryCipher> cipher_;
+  std::unique_ptr<crypto::GcmDecryptor> decryptor_;  // made at the first read
 };
 
 }  // namespace tarvik::unpack

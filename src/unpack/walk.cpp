@@ -2,8 +2,10 @@
 
 #include <new>
 
+#include "format/encryption.h"
 #include "format/layout.h"
 #include "format/messages.h"
+#include "ops/archive_keys.h"
 #include "ops/checks.h"
 #include "platform/codepage.h"
 #include "platform/error.h"
@@ -41,6 +43,14 @@ Outcome walk_archive(const WalkOptions& options, RecordVisitor& visitor, Ui& ui)
       ui.show_message(*options.not_first_message);
       return Outcome::Failed;
     }
+    // An encrypted archive: the key its password check accepted decrypts file n under nonce n.
+    std::optional<format::Encryption> encryption;
+    std::optional<crypto::Key> key;
+    if (format::is_encrypted_version(header.version)) {
+      encryption = format::read_encryption_block(header_reader);
+      key = remembered_key(*encryption);
+    }
+    std::uint64_t file_number = 0;
 
     while (true) {
       if (chain->at_data_end()) {
@@ -62,7 +72,15 @@ Outcome walk_archive(const WalkOptions& options, RecordVisitor& visitor, Ui& ui)
       if (record.is_file()) record.file = format::read_file_fields(reader);
 
       std::optional<EntryData> data;
-      if (record.is_file()) data.emplace(*chain, record.file.packed_size);
+      if (record.is_file() && !encryption) data.emplace(*chain, record.file.packed_size);
+      if (record.is_file() && encryption) {
+        std::optional<EntryCipher> cipher;
+        ++file_number;
+        if (key)
+          cipher = EntryCipher{*key, format::nonce_for(file_number),
+                               format::file_aad(head.path, record.file.size)};
+        data.emplace(*chain, record.file.packed_size, std::move(cipher));
+      }
       try {
         const auto relative = format::relative_path(header.source_folder, head.path);
         if (!relative) throw EntryDamaged{std::string(msg::kEntryOutsideSource)};
@@ -73,8 +91,10 @@ Outcome walk_archive(const WalkOptions& options, RecordVisitor& visitor, Ui& ui)
           visitor.folder(record);
         }
       } catch (const EntryDamaged& damage) {
-        ui.show_message(
-            msg::damaged_entry(damage.entry.empty() ? entry : damage.entry, damage.reason));
+        // Encrypted data that do not inflate were changed: say so when their tag says so.
+        const bool changed = damage.entry.empty() && data && !data->authentic();
+        ui.show_message(msg::damaged_entry(damage.entry.empty() ? entry : damage.entry,
+                                           changed ? msg::kDataNotAuthentic : damage.reason));
         failed = true;
         if (!visitor.go_on_after_damage()) return Outcome::Failed;
       }

@@ -6,11 +6,16 @@
 #include <limits>
 #include <map>
 #include <random>
+#include <unordered_set>
 
 #include "../unpack/archive_fixture.h"
 #include "browse/table.h"
+#include "format/base64.h"
+#include "format/fields.h"
 #include "format/messages.h"
+#include "format/password.h"
 #include "format/names.h"
+#include "platform/codepage.h"
 #include "platform/console.h"
 #include "platform/fs.h"
 #include "process.h"
@@ -93,12 +98,14 @@ struct Sample {
 
 }  // namespace
 
-TEST(Cli, HelpIsRussianAndSaysThePasswordGuardsOnlyOpening) {
+TEST(Cli, HelpIsRussianAndSaysWhatThePasswordGuards) {
   TempDir dir;
   auto r = tarvik_run({"--help"}, dir.win());
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("tarvik pack"), std::string::npos);
-  EXPECT_NE(r.out.find("Пароль защищает только открытие архива"), std::string::npos);
+  EXPECT_NE(r.out.find("Пароль без -e защищает только открытие архива"), std::string::npos);
+  EXPECT_NE(r.out.find("Открытыми остаются имена файлов и\nпапок, их размеры, даты"),
+            std::string::npos);
   EXPECT_NE(tarvik_run({"frobnicate"}, dir.win()).status, 0);
 }
 
@@ -428,4 +435,146 @@ TEST(Cli, DamagedArchivesAndUnwritablePasswordsAreNamed) {
   EXPECT_EQ(packed.err.find("日本語"), std::string::npos) << packed.err;
   EXPECT_EQ(packed.err.find("Имя"), std::string::npos) << packed.err;
   EXPECT_FALSE(fs::exists(s.src + "\\j.kzv"));
+}
+
+namespace {
+
+// Whether any run of 64 bytes of `secret` occurs in `archive`: every such run holds a whole
+// aligned block of 32 bytes of it, so looking for those is enough.
+bool shares_a_run_of_64(const std::string& archive, const std::string& secret) {
+  std::unordered_set<std::string_view> windows;
+  for (std::size_t i = 0; i + 32 <= archive.size(); ++i)
+    windows.insert(std::string_view(archive).substr(i, 32));
+  for (std::size_t i = 0; i + 32 <= secret.size(); i += 32)
+    if (windows.contains(std::string_view(secret).substr(i, 32))) return true;
+  return false;
+}
+
+// Every volume of the archive `name` in `folder`, concatenated.
+std::string all_volumes(const std::string& folder, const std::string& name) {
+  std::string bytes;
+  for (auto& e : fs::list_directory(folder))
+    if (e.name.starts_with(name + ".")) bytes += test::read_file(*fs::to_native(folder + "\\" + e.name));
+  return bytes;
+}
+
+}  // namespace
+
+// An encrypted archive holds no run of an incompressible file and no form of the password, and
+// gives everything back with the password: single, multi-volume and self-extracting, through
+// unpack, test, list and extract.
+TEST(Cli, EncryptedArchivesHideTheDataAndGiveThemBack) {
+  const std::string password = "Длинный пароль шифрования, больше 12 знаков!";
+  struct Case {
+    std::string name;
+    std::vector<std::string> options;
+    std::string first;
+  } cases[] = {
+      {"single", {}, "e.kzv"},
+      {"volumes of 2 KB", {"-v", "2"}, "e.001.kzv"},
+      {"volumes of 0 KB, level 12", {"-v", "0", "-l", "12"}, "e.001.kzv"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Sample s;
+    std::mt19937 gen(7);
+    std::string secret(20000, '\0');
+    for (auto& b : secret) b = static_cast<char>(gen());
+    s.put("секрет.bin", secret);
+    std::vector<std::string> args = {"pack", "-e", "-p", password, "-n", "e", "секрет.bin"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    auto items = s.items();
+    args.insert(args.end(), items.begin(), items.end());
+    auto packed = tarvik_run(args, s.src);
+    ASSERT_EQ(packed.status, 0) << packed.err;
+
+    const std::string bytes = all_volumes(s.src, "e");
+    EXPECT_FALSE(shares_a_run_of_64(bytes, secret));
+    const std::string cp1251 = *codepage::to_archive(password);
+    for (const std::string& form : {password, cp1251, format::base64_encode(cp1251),
+                                    format::uuencode_line(format::base64_encode(cp1251)).substr(1)})
+      EXPECT_EQ(bytes.find(form), std::string::npos) << "the password in some form";
+    EXPECT_NE(bytes.find(*codepage::to_archive("секрет.bin")), std::string::npos)
+        << "names stay readable";
+
+    const std::string first = arg(s.src + "\\" + c.first);
+    auto unpacked = tarvik_run({"unpack", first, "-C", arg(s.out), "-p", password}, s.dir.win());
+    ASSERT_EQ(unpacked.status, 0) << unpacked.err;
+    auto expected = s.source_tree();
+    EXPECT_EQ(tree(s.out), expected);
+    EXPECT_EQ(tarvik_run({"test", first, "-p", password}, s.dir.win()).status, 0);
+    auto listed = tarvik_run({"list", first, "-p", password}, s.dir.win());
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_NE(listed.out.find("секрет.bin"), std::string::npos);
+    const std::string chosen = s.dir.win("Выбор");
+    auto extracted = tarvik_run({"extract", first, "папка", "-C", arg(chosen), "-p", password},
+                                s.dir.win());
+    ASSERT_EQ(extracted.status, 0) << extracted.err;
+    EXPECT_EQ(test::read_file(*fs::to_native(chosen + "\\папка\\данные.bin")),
+              expected["\\папка\\данные.bin"]);
+  }
+}
+
+TEST(Cli, EncryptedPasswordsAreCheckedBeforeAnythingIsWritten) {
+  Sample s;
+  // Typed twice without -p; the two must agree.
+  auto differ = tarvik_run({"pack", "-e", "-n", "d", "отчёт.txt"}, s.src, "один\nдругой\n");
+  EXPECT_EQ(differ.status, 1);
+  EXPECT_NE(differ.err.find(msg::kPasswordsDiffer), std::string::npos) << differ.err;
+  EXPECT_FALSE(fs::exists(s.src + "\\d.kzv"));
+  auto typed = tarvik_run({"pack", "-e", "-n", "t", "отчёт.txt"}, s.src, "пароль\nпароль\n");
+  ASSERT_EQ(typed.status, 0) << typed.err;
+  // Longer than 12 characters only with encryption.
+  EXPECT_EQ(tarvik_run({"pack", "-p", "тринадцать зн", "-n", "l", "отчёт.txt"}, s.src).status, 2);
+
+  fs::create_directory(s.out);
+  test::write_file(*fs::to_native(s.out + "\\отчёт.txt"), "моя версия");
+  const test::Tree before = tree(s.out);
+  const std::string archive = arg(s.src + "\\t.kzv");
+  for (const std::string wrong : {"Пароль", "пароль ещё", ""}) {
+    SCOPED_TRACE(wrong);
+    auto ran = tarvik_run({"unpack", archive, "-C", arg(s.out), "-p", wrong}, s.dir.win());
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_NE(ran.err.find(msg::kWrongPassword), std::string::npos) << ran.err;
+    EXPECT_EQ(tree(s.out), before);
+  }
+  auto right = tarvik_run({"unpack", archive, "-C", arg(s.out), "-p", " пароль "}, s.dir.win());
+  EXPECT_EQ(right.status, 0) << right.err;
+  EXPECT_EQ(test::read_file(*fs::to_native(s.out + "\\отчёт.txt")), "Отчёт за год\n");
+}
+
+// A changed byte of encrypted data, with the volume's checksum made to fit: the entry is named
+// as changed, the run is rolled back and the folder is as it was.
+TEST(Cli, ChangedEncryptedDataFailAuthenticationAndAreRolledBack) {
+  Sample s;
+  const std::string password = "ключ";
+  ASSERT_EQ(tarvik_run({"pack", "-e", "-p", password, "-n", "c", "1025.bin", "отчёт.txt", "папка"},
+                       s.src).status, 0);
+  const std::string bytes = test::read_file(*fs::to_native(s.src + "\\c.kzv"));
+  fs::create_directory(s.out);
+  test::write_file(*fs::to_native(s.out + "\\отчёт.txt"), "моя версия");
+  const test::Tree before = tree(s.out);
+  const std::string record = *codepage::to_archive(s.src + "\\1025.bin");
+  const std::size_t found = bytes.find(record);
+  ASSERT_NE(found, std::string::npos);
+  // After the path: attributes, time, size digits, "1025", code length "NA==", coded size.
+  const std::size_t coded = found + record.size() + 2 + 16 + 2 + 4 + 4;
+  const auto packed = format::parse_decimal(*format::base64_decode(bytes.substr(coded, 4)));
+  ASSERT_TRUE(packed && *packed > 100);
+  const std::size_t data = coded + 4;
+  for (const std::size_t at : {data, data + 50, data + *packed - 16, data + *packed - 1}) {
+    SCOPED_TRACE(at - data);
+    std::string changed = bytes;
+    changed[at] = static_cast<char>(changed[at] ^ 0x01);
+    const std::string path = s.dir.win("c.kzv");
+    test::write_file(*fs::to_native(path), test::sealed(changed.substr(0, changed.size() - 8)));
+    auto ran = tarvik_run({"unpack", arg(path), "-C", arg(s.out), "-p", password}, s.dir.win());
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_NE(ran.err.find(msg::damaged_entry(s.src + "\\1025.bin", msg::kDataNotAuthentic)),
+              std::string::npos)
+        << ran.err;
+    EXPECT_NE(ran.err.find(msg::kFailedRunUndone), std::string::npos) << ran.err;
+    EXPECT_EQ(tree(s.out), before);
+    EXPECT_EQ(tarvik_run({"test", arg(path), "-p", password}, s.dir.win()).status, 1);
+  }
 }

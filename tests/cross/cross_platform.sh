@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Archives cross platforms: the Windows program under Wine (ANSI code page 1251; whichever
 # edition was built, win32 or win64) and the Linux
-# program write the same records from the same files; each unpacks what the other packed; a
+# program write the same records from the same files; each unpacks what the other packed
+# (encrypted archives too); a
 # Windows drive root (a Wine drive letter mapped to a folder) packs and unpacks.
 #
 #   tests/cross/cross_platform.sh LINUX_TARVIK WINDOWS_TARVIK_EXE
@@ -63,6 +64,10 @@ tree_of() {
 (cd "$src" && "$wine_run" "$win" pack -n win "${items[@]}" >/dev/null)
 (cd "$src" && "$lin" pack -n lin-multi -v 7 -p Пароль "${items[@]}" >/dev/null)
 (cd "$src" && "$wine_run" "$win" pack -n win-multi -v 7 -p Пароль "${items[@]}" >/dev/null)
+# Encrypted, with a password longer than the plain kind's 12 characters.
+secret='Пароль шифрования длиной больше двенадцати'
+(cd "$src" && "$lin" pack -n lin-enc -e -p "$secret" -v 50 "${items[@]}" >/dev/null)
+(cd "$src" && "$wine_run" "$win" pack -n win-enc -e -p "$secret" "${items[@]}" >/dev/null)
 
 same_records() {  # everything before volume 001's tail (random password characters, checksum)
   cmp -s <(head -c -45 "$1") <(head -c -45 "$2")
@@ -79,6 +84,15 @@ check "Windows unpacks the Linux archive" same_tree "$work/win-from-lin"
 check "Linux unpacks the Windows multi-volume archive" same_tree "$work/lin-from-win-multi"
 "$wine_run" "$win" unpack "$src/lin-multi.001.kzv" -C "$work/win-from-lin-multi" -p Пароль >/dev/null
 check "Windows unpacks the Linux multi-volume archive" same_tree "$work/win-from-lin-multi"
+"$lin" unpack "$src/win-enc.kzv" -C "$work/lin-from-win-enc" -p "$secret" >/dev/null
+check "Linux unpacks the Windows encrypted archive" same_tree "$work/lin-from-win-enc"
+"$wine_run" "$win" unpack "$src/lin-enc.001.kzv" -C "$work/win-from-lin-enc" -p "$secret" >/dev/null
+check "Windows unpacks the Linux encrypted multi-volume archive" same_tree "$work/win-from-lin-enc"
+refuses_wrong_password() {
+  ! "$wine_run" "$win" unpack "$src/lin-enc.001.kzv" -C "$work/wrong" -p "$secret." >/dev/null 2>&1 &&
+    [ ! -e "$work/wrong" ]
+}
+check "Windows refuses a wrong password of the Linux encrypted archive" refuses_wrong_password
 
 # A drive root: T:\ is a folder of its own; the header's source folder is "T:\" and the paths
 # are "T:\a.txt", without a doubled separator.

@@ -113,16 +113,28 @@ int main(int argc, char** argv) {
   sfx_volumes.password = std::string(fuzz::kSeedPassword);
   PackOptions small = plain;
   small.archive_name = "small";
+  // Encrypted with one PBKDF2 round, so that a run of the fuzzers derives the key quickly.
+  PackOptions encrypted = volumes;
+  encrypted.archive_name = "encrypted";
+  encrypted.encrypt = true;
+  encrypted.key_iterations = 1;
+  encrypted.password = std::string(fuzz::kSeedPassword);
+  PackOptions sfx_encrypted = encrypted;
+  sfx_encrypted.archive_name = "sfxenc";
+  sfx_encrypted.multi_volume = false;
+  sfx_encrypted.self_extracting = true;
 
   const Seed archives[] = {
       {"plain", plain, {"docs", "top.txt"}},
       {"locked", locked, {"top.txt", "docs"}},
       {"volumes", volumes, {"data.bin", "docs", "top.txt"}},
       {"small", small, {"top.txt"}},
+      {"encrypted", encrypted, {"data.bin", "docs", "top.txt"}},
   };
   const Seed self_extracting[] = {
       {"sfx", sfx, {"docs", "top.txt"}},
       {"sfxvol", sfx_volumes, {"data.bin", "top.txt"}},
+      {"sfxenc", sfx_encrypted, {"docs", "top.txt"}},
   };
   for (const auto& seed : archives) {
     const auto bytes = pack(shown, program, seed.options, seed.items);

@@ -201,6 +201,9 @@ TEST(MainWindow, LayoutAndCaptions) {
       {IDC_CHECKBOX1, "Самораскрывающийся", true},
       {IDC_MASKEDIT1_GROUP, "Пароль (до 12 символов)", true},
       {IDC_MASKEDIT1, "", true},
+      {IDC_MAIN_ENCRYPT, "Шифровать данные (AES-256)", true},
+      {IDC_MAIN_PASSWORD_REPEAT_LABEL, "Повтор:", true},
+      {IDC_MAIN_PASSWORD_REPEAT, "", true},
       {IDC_CHECKBOX2_GROUP, "Многотомный", true},
       {IDC_CHECKBOX2, "да", true},
       {IDC_MAIN_LABEL2, "Размер (килобайты)", true},
@@ -226,7 +229,7 @@ TEST(MainWindow, LayoutAndCaptions) {
     ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
     ::SelectObject(dc, old);
     ::ReleaseDC(control, dc);
-    const bool check_box = c.id == IDC_CHECKBOX1 || c.id == IDC_CHECKBOX2;
+    const bool check_box = c.id == IDC_CHECKBOX1 || c.id == IDC_CHECKBOX2 || c.id == IDC_MAIN_ENCRYPT;
     EXPECT_LE(extent.cx + ::MulDiv(check_box ? 22 : 12, dpi, 96), r.right - r.left);
   }
   // The five command buttons: one row, one size.
@@ -241,6 +244,7 @@ TEST(MainWindow, LayoutAndCaptions) {
   std::vector<std::pair<int, RECT>> solid;
   for (int id : {IDC_MAIN_BITBTN2, IDC_SHELLCOMBOBOX1, IDC_SHELLLISTVIEW1, IDC_MAIN_BITBTN5, IDC_MAIN_BITBTN1,
                  IDC_MAIN_BITBTN4, IDC_MAIN_BITBTN3, IDC_MAIN_BITBTN6, IDC_EDIT1, IDC_CHECKBOX1, IDC_MASKEDIT1,
+                 IDC_MAIN_ENCRYPT, IDC_MAIN_PASSWORD_REPEAT_LABEL, IDC_MAIN_PASSWORD_REPEAT,
                  IDC_CHECKBOX2, IDC_MAIN_LABEL2, IDC_MASKEDIT2, IDC_MAIN_LEVEL, IDC_STATUSBAR1})
     solid.emplace_back(id, rect_in(main, desk.main().control(id)));
   for (std::size_t i = 0; i < solid.size(); ++i)
@@ -250,15 +254,19 @@ TEST(MainWindow, LayoutAndCaptions) {
           << solid[i].first << " and " << solid[j].first;
     }
 
-  // The fields: at most 20, 12 and 7 characters typed; the password in plain text; the size
-  // field digits only and disabled until "да" is ticked; nothing ticked.
+  // The fields: at most 20, 12 and 7 characters typed; the password masked; the size field
+  // digits only and disabled until "да" is ticked; encryption and the repeated password
+  // disabled until a password is typed; nothing ticked.
   EXPECT_EQ(::SendMessageW(desk.main().edit1(), EM_GETLIMITTEXT, 0, 0), 20);
   EXPECT_EQ(::SendMessageW(desk.main().control(IDC_MASKEDIT1), EM_GETLIMITTEXT, 0, 0), 12);
   EXPECT_EQ(::SendMessageW(desk.main().control(IDC_MASKEDIT2), EM_GETLIMITTEXT, 0, 0), 7);
-  EXPECT_FALSE(::GetWindowLongW(desk.main().control(IDC_MASKEDIT1), GWL_STYLE) & ES_PASSWORD);
+  for (int id : {IDC_MASKEDIT1, IDC_MAIN_PASSWORD_REPEAT})
+    EXPECT_TRUE(::GetWindowLongW(desk.main().control(id), GWL_STYLE) & ES_PASSWORD);
+  for (int id : {IDC_MAIN_ENCRYPT, IDC_MAIN_PASSWORD_REPEAT_LABEL, IDC_MAIN_PASSWORD_REPEAT})
+    EXPECT_FALSE(::IsWindowEnabled(desk.main().control(id)));
   EXPECT_TRUE(::GetWindowLongW(desk.main().control(IDC_MASKEDIT2), GWL_STYLE) & ES_NUMBER);
   EXPECT_FALSE(::IsWindowEnabled(desk.main().control(IDC_MASKEDIT2)));
-  for (int id : {IDC_CHECKBOX1, IDC_CHECKBOX2})
+  for (int id : {IDC_CHECKBOX1, IDC_CHECKBOX2, IDC_MAIN_ENCRYPT})
     EXPECT_EQ(::SendMessageW(desk.main().control(id), BM_GETCHECK, 0, 0), BST_UNCHECKED);
   // "Сжатие": a list of three lines, "обычное" chosen (the default level).
   HWND level = desk.main().control(IDC_MAIN_LEVEL);
@@ -673,6 +681,70 @@ TEST(MainWindow, PackWithVolumesPasswordAndSelfExtracting) {
       EXPECT_EQ(record.packed.substr(0, 2), "\x78\xDA") << record.path;
     }
   }
+  EXPECT_FALSE(desk.journal_left());
+}
+
+// The encryption box: enabled by a typed password, it lets the password be longer and asks
+// for it twice; a mismatch packs nothing; the archive made holds no run of a file's bytes and
+// no form of the password, and the window's own Unpack gives the files back.
+TEST(MainWindow, PackEncryptedWithTheCheckBox) {
+  NEED_DISPLAY();
+  Desk desk;
+  TMain& main = desk.main();
+  main.open_folder(desk.d);
+  desk.select({"Б.txt", "Фото"});
+  main.set_archive_name("тайна");
+  HWND encrypt = main.control(IDC_MAIN_ENCRYPT);
+  const std::string password = "пароль длиннее двенадцати знаков";
+  set_window_text(main.control(IDC_MASKEDIT1), "   ");
+  EXPECT_FALSE(::IsWindowEnabled(encrypt)) << "blanks are no password";
+  set_window_text(main.control(IDC_MASKEDIT1), "x");
+  ASSERT_TRUE(::IsWindowEnabled(encrypt));
+  desk.click(IDC_MAIN_ENCRYPT);
+  EXPECT_TRUE(::IsWindowEnabled(main.control(IDC_MAIN_PASSWORD_REPEAT)));
+  EXPECT_GE(::SendMessageW(main.control(IDC_MASKEDIT1), EM_GETLIMITTEXT, 0, 0), 64);
+  set_window_text(main.control(IDC_MASKEDIT1), password);
+  set_window_text(main.control(IDC_MAIN_PASSWORD_REPEAT), password + "!");
+  desk.click(IDC_MAIN_BITBTN5);
+  ASSERT_EQ(desk.prompts.messages.size(), 1u);
+  EXPECT_EQ(desk.prompts.messages[0], msg::kPasswordsDiffer);
+  EXPECT_FALSE(fs::exists(desk.in_d("тайна.kzv")));
+
+  desk.prompts.messages.clear();
+  set_window_text(main.control(IDC_MAIN_PASSWORD_REPEAT), password);
+  desk.click(IDC_MAIN_BITBTN5);
+  EXPECT_TRUE(desk.prompts.messages.empty()) << desk.prompts.messages[0];
+  const std::string bytes = test::read_file(*fs::to_native(desk.in_d("тайна.kzv")));
+  EXPECT_EQ(bytes.substr(0, 10), std::string("KZV A1.0\0 ", 10));
+  const std::string photo = test::read_file(*fs::to_native(desk.in_d("Фото\снимок.bin")));
+  for (std::size_t i = 0; i + 64 <= photo.size(); i += 4096)
+    EXPECT_EQ(bytes.find(photo.substr(i, 64)), std::string::npos) << "bytes at " << i;
+  EXPECT_EQ(bytes.find(password), std::string::npos);
+  EXPECT_EQ(bytes.find(*codepage::to_archive(password)), std::string::npos);
+  const PackOptions options = main.pack_options();
+  EXPECT_TRUE(options.encrypt);
+  EXPECT_EQ(options.password, password);
+
+  // Turned off with a long password typed: refused, as the plain kind takes 12 characters.
+  desk.click(IDC_MAIN_ENCRYPT);
+  EXPECT_FALSE(::IsWindowEnabled(main.control(IDC_MAIN_PASSWORD_REPEAT)));
+  main.set_archive_name("открыто");
+  desk.click(IDC_MAIN_BITBTN5);
+  ASSERT_EQ(desk.prompts.messages.size(), 1u);
+  EXPECT_EQ(desk.prompts.messages[0], msg::kPasswordTooLong);
+  EXPECT_FALSE(fs::exists(desk.in_d("открыто.kzv")));
+
+  // Unpacked where it lies, over nothing: the password asked once, the files as they were.
+  desk.prompts.messages.clear();
+  desk.prompts.answers = {password};
+  const std::string target = desk.dir.win("вне");
+  fs::create_directory(target);
+  fs::rename_replace(desk.in_d("тайна.kzv"), format::join_path(target, "тайна.kzv"));
+  main.open_folder(target);
+  desk.select({"тайна.kzv"});
+  desk.click(IDC_MAIN_BITBTN1);
+  EXPECT_EQ(desk.prompts.questions.size(), 1u);
+  EXPECT_EQ(test::read_file(*fs::to_native(format::join_path(target, "Фото\снимок.bin"))), photo);
   EXPECT_FALSE(desk.journal_left());
 }
 

@@ -1,0 +1,82 @@
+#include "format/encryption.h"
+
+#include <algorithm>
+
+#include "format/base64.h"
+#include "format/fields.h"
+#include "format/layout.h"
+#include "format/messages.h"
+#include "format/records.h"
+
+namespace tarvik::format {
+
+namespace {
+
+template <std::size_t N>
+std::array<std::uint8_t, N> decode_bytes(std::string_view coded, std::string_view what) {
+  auto bytes = base64_decode(coded);
+  if (!bytes || bytes->size() != N) throw FormatError(msg::field_not_readable(what));
+  std::array<std::uint8_t, N> out{};
+  std::copy(bytes->begin(), bytes->end(), out.begin());
+  return out;
+}
+
+template <std::size_t N>
+std::string encode_bytes(const std::array<std::uint8_t, N>& bytes) {
+  return base64_encode(std::string_view(reinterpret_cast<const char*>(bytes.data()), N));
+}
+
+}  // namespace
+
+bool is_encrypted_version(std::string_view text) {
+  return text.size() >= 4 && text.substr(0, 3) == "KZV" &&
+         trim(text.substr(4, 4)) == kEncryptedVersionText.substr(4);
+}
+
+std::string encrypted_header_bytes(std::string_view source_folder) {
+  std::string bytes = header_bytes(source_folder);
+  bytes.replace(0, kVersionWidth, fixed_field(kEncryptedVersionText, kVersionWidth));
+  return bytes;
+}
+
+std::string encryption_params_bytes(std::uint32_t iterations, const Salt& salt) {
+  std::string bytes(1, kEncryptionTag);
+  bytes += fixed_field(kCipherName, kCipherWidth);
+  bytes += fixed_field(decimal(iterations), kIterationsWidth);
+  bytes += encode_bytes(salt);
+  return bytes;
+}
+
+std::string encryption_block_bytes(const Encryption& encryption) {
+  return encryption_params_bytes(encryption.iterations, encryption.salt) +
+         encode_bytes(encryption.key_check);
+}
+
+Encryption read_encryption_block(FieldReader& reader) {
+  if (reader.raw(1)[0] != kEncryptionTag || reader.text(kCipherWidth) != kCipherName)
+    throw FormatError(std::string(msg::kUnknownCipher));
+  Encryption encryption;
+  const auto iterations = reader.number(kIterationsWidth, msg::kFieldKeyIterations);
+  if (iterations == 0 || iterations > kMaxKeyIterations)
+    throw FormatError(msg::field_not_readable(msg::kFieldKeyIterations));
+  encryption.iterations = static_cast<std::uint32_t>(iterations);
+  encryption.salt = decode_bytes<kSaltBytes>(reader.raw(kCodedSaltWidth), msg::kFieldSalt);
+  encryption.key_check =
+      decode_bytes<kKeyCheckBytes>(reader.raw(kCodedKeyCheckWidth), msg::kFieldKeyCheck);
+  return encryption;
+}
+
+std::array<std::uint8_t, 12> nonce_for(std::uint64_t n) {
+  std::array<std::uint8_t, 12> nonce{};
+  for (int i = 0; i < 8; ++i) nonce[11 - i] = static_cast<std::uint8_t>(n >> (8 * i));
+  return nonce;
+}
+
+std::string file_aad(std::string_view stored_path, std::uint64_t size) {
+  std::string aad(stored_path);
+  aad += '\0';
+  aad += decimal(size);
+  return aad;
+}
+
+}  // namespace tarvik::format
