@@ -1,5 +1,7 @@
 #include "format/messages.h"
 
+#include <cstdio>
+
 #include "format/printable.h"
 
 namespace tarvik::msg {
@@ -145,6 +147,13 @@ std::string request_item_not_in_folder(std::string_view item, std::string_view f
   return join({"Элемент запроса не найден в папке ", folder, ": ", item,
                "\nВсе элементы должны лежать в одной папке. Запрос не выполнен, ничего не "
                "записано."});
+}
+
+std::string crypto_failed(std::string_view call, std::uint64_t code) {
+  if (code == 0) return join({"Ошибка шифрования: ", call});
+  char hex[24];
+  std::snprintf(hex, sizeof hex, "0x%08llX", static_cast<unsigned long long>(code));
+  return join({"Ошибка шифрования: ", call, " (", std::string_view(hex), ")"});
 }
 
 std::string entry_clash(std::string_view entry, std::string_view other, bool other_is_file) {

@@ -3,6 +3,7 @@
 // the "o" of "oшибку" in the checksum texts is the Latin letter.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -219,6 +220,9 @@ std::string unrecognised_request(std::string_view request);
 std::string no_such_entry(std::string_view name, std::string_view level, std::string_view archive);
 // An item of a pack or select request that is not an entry of the first item's folder.
 std::string request_item_not_in_folder(std::string_view item, std::string_view folder);
+// The cryptography library refused `call` (a function of libcrypto or CNG) with `code` (its
+// error or NTSTATUS; 0 when it gave none): "Ошибка шифрования: BCryptEncrypt (0xC000000D)".
+std::string crypto_failed(std::string_view call, std::uint64_t code);
 // The rollback journal and the rollback.
 // After the message of a failure that ended a run, once the run was rolled back.
 inline constexpr std::string_view kFailedRunUndone =

@@ -35,6 +35,7 @@ TEST(Messages, KindOfEachText) {
       {msg::next_volume_missing("C:\\a\\b.002.kzv"), MessageKind::Error},
       {msg::cannot_write("C:\\a", "нет места на диске"), MessageKind::Error},
       {msg::damaged_archive("C:\\a.kzv", msg::kPasswordRecordDamaged), MessageKind::Error},
+      {msg::crypto_failed("BCryptEncrypt", 0xC000000D), MessageKind::Error},
       // A path that reads like an information text changes nothing: the words come first.
       {msg::cannot_open(std::string(msg::kExtractionDone), "нет доступа"), MessageKind::Error},
   };
@@ -42,4 +43,13 @@ TEST(Messages, KindOfEachText) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(msg::kind_of(c.text), c.kind);
   }
+}
+
+TEST(Messages, CryptoFailureNamesTheCallAndItsCode) {
+  EXPECT_EQ(msg::crypto_failed("BCryptEncrypt", 0xC000000D),
+            "Ошибка шифрования: BCryptEncrypt (0xC000000D)");
+  EXPECT_EQ(msg::crypto_failed("EVP_EncryptUpdate", 0x1C8000E5ull),
+            "Ошибка шифрования: EVP_EncryptUpdate (0x1C8000E5)");
+  // A library that gave no code: the call alone.
+  EXPECT_EQ(msg::crypto_failed("RAND_bytes", 0), "Ошибка шифрования: RAND_bytes");
 }
