@@ -225,7 +225,7 @@ class ReplayedStream {
     if (in.empty()) return;
     seen_.insert(seen_.end(), in.begin(), in.end());
     std::vector<std::uint8_t> all(seen_.size());
-    std::uint8_t tag[kTagBytes];
+    std::uint8_t tag[kTagBytes] = {};
     check(single_call(true, all.data(), tag), "BCryptEncrypt");
     std::memcpy(out, all.data() + (all.size() - in.size()), in.size());
   }
@@ -268,20 +268,20 @@ bool chaining_works() {
   for (std::size_t i = 0; i < sizeof plain; ++i) plain[i] = static_cast<std::uint8_t>(i * 13);
 
   ReplayedStream single(true, key, nonce, aad);
-  std::uint8_t expected[sizeof plain];
+  std::uint8_t expected[sizeof plain] = {};
   single.update(plain, expected);
-  std::uint8_t expected_tag[kTagBytes];
+  std::uint8_t expected_tag[kTagBytes] = {};
   check(single.finish(expected_tag), "BCryptEncrypt");
 
   try {
     ChainedStream chained(true, key, nonce, aad);
-    std::uint8_t got[sizeof plain];
+    std::uint8_t got[sizeof plain] = {};
     std::size_t at = 0;
     for (const std::size_t piece : {5, 20, 3, 17}) {
       chained.update(std::span(plain + at, piece), got + at);
       at += piece;
     }
-    std::uint8_t got_tag[kTagBytes];
+    std::uint8_t got_tag[kTagBytes] = {};
     return BCRYPT_SUCCESS(chained.finish(got_tag)) && std::memcmp(got, expected, at) == 0 &&
            std::memcmp(got_tag, expected_tag, kTagBytes) == 0;
   } catch (const CryptoError&) {
