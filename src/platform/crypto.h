@@ -35,39 +35,24 @@ void random_bytes(std::span<std::uint8_t> out);
 void pbkdf2_sha256(std::string_view password, std::span<const std::uint8_t> salt,
                    std::uint32_t iterations, std::span<std::uint8_t> out);
 
-// AES-256-GCM over a stream of any length, fed in pieces of any size. The additional data are
-// authenticated, not encrypted, and are given once before the first piece. `in` and `out` may
-// be the same buffer (in place); they may not overlap otherwise.
-class GcmEncryptor {
+// AES-256-GCM under one key, one whole message per call (encrypted archives cut a stream into
+// segments, each a message of its own: no call is ever chained, and nothing is handed on
+// before its tag has been checked). The key is set up once; one object serves one thread at a
+// time.
+class GcmKey {
  public:
-  GcmEncryptor(const Key& key, const Nonce& nonce, std::span<const std::uint8_t> aad = {});
-  ~GcmEncryptor();
-  GcmEncryptor(const GcmEncryptor&) = delete;
-  GcmEncryptor& operator=(const GcmEncryptor&) = delete;
+  explicit GcmKey(const Key& key);
+  ~GcmKey();
+  GcmKey(const GcmKey&) = delete;
+  GcmKey& operator=(const GcmKey&) = delete;
 
-  // Encrypts `in` into `out` (room for in.size() bytes). throws CryptoError.
-  void update(std::span<const std::uint8_t> in, std::uint8_t* out);
-  // Ends the stream and gives its tag; nothing may be fed after it. throws CryptoError.
-  Tag finish();
-
- private:
-  struct State;
-  std::unique_ptr<State> state_;
-};
-
-class GcmDecryptor {
- public:
-  GcmDecryptor(const Key& key, const Nonce& nonce, std::span<const std::uint8_t> aad = {});
-  ~GcmDecryptor();
-  GcmDecryptor(const GcmDecryptor&) = delete;
-  GcmDecryptor& operator=(const GcmDecryptor&) = delete;
-
-  // Decrypts `in` into `out` (room for in.size() bytes). What comes out is not yet
-  // authenticated: nothing of it may be trusted (or kept) before finish() says true.
-  void update(std::span<const std::uint8_t> in, std::uint8_t* out);
-  // Ends the stream: true when `tag` authenticates the additional data and everything fed.
-  // throws CryptoError only when the library fails, never for a wrong tag.
-  bool finish(const Tag& tag);
+  // Encrypts `data` in place and gives the tag over it and the additional data `aad`.
+  // throws CryptoError.
+  Tag seal(const Nonce& nonce, std::span<const std::uint8_t> aad, std::span<std::uint8_t> data);
+  // Decrypts `data` in place when `tag` authenticates it and `aad`; false otherwise (what is in
+  // `data` is then not to be used). throws CryptoError only when the library fails.
+  bool open(const Nonce& nonce, std::span<const std::uint8_t> aad, std::span<std::uint8_t> data,
+            const Tag& tag);
 
  private:
   struct State;
