@@ -66,10 +66,32 @@ Encryption read_encryption_block(FieldReader& reader) {
   return encryption;
 }
 
-std::array<std::uint8_t, 12> nonce_for(std::uint64_t n) {
+std::array<std::uint8_t, 12> segment_nonce(std::uint64_t n, std::uint32_t k, bool last) {
   std::array<std::uint8_t, 12> nonce{};
+  const std::uint32_t marked = last ? (k | 0x80000000u) : k;
+  for (int i = 0; i < 4; ++i) nonce[3 - i] = static_cast<std::uint8_t>(marked >> (8 * i));
   for (int i = 0; i < 8; ++i) nonce[11 - i] = static_cast<std::uint8_t>(n >> (8 * i));
   return nonce;
+}
+
+std::array<std::uint8_t, 12> key_check_nonce() { return {}; }
+
+std::uint64_t segment_count(std::uint64_t plain) {
+  return plain == 0 ? 1 : (plain + kSegmentBytes - 1) / kSegmentBytes;
+}
+
+std::uint64_t sealed_size(std::uint64_t plain) {
+  return plain + kAuthTagBytes * segment_count(plain);
+}
+
+std::optional<std::uint64_t> plain_size(std::uint64_t sealed) {
+  constexpr std::uint64_t kWhole = kSegmentBytes + kAuthTagBytes;
+  if (sealed < kAuthTagBytes) return std::nullopt;
+  const std::uint64_t segments = (sealed + kWhole - 1) / kWhole;
+  const std::uint64_t plain = sealed - segments * kAuthTagBytes;
+  if (segments > 1 && plain <= (segments - 1) * kSegmentBytes) return std::nullopt;
+  if (segments > 0x7FFFFFFFu) return std::nullopt;
+  return plain;
 }
 
 std::string file_aad(std::string_view stored_path, std::uint64_t size) {

@@ -5,18 +5,22 @@
 //   header        version text "KZV A1.0" (a plain reader refuses it as another version),
 //                 then after the source folder the encryption block:
 //                 "K" cipher (10) iterations (10) salt (24) key check (24)
-//   file record   compressed data C = AES-256-GCM ciphertext of the zlib stream, then its
-//                 16-byte tag (C is the zlib stream's length + 16)
+//   file record   compressed data C = the zlib stream cut into segments of 64 KiB (the last
+//                 one shorter, or empty when the stream is), each AES-256-GCM encrypted as a
+//                 message of its own and followed by its 16-byte tag
 //   tail          the password record of an archive without password ("K*)" and the coded
 //                 time): the password is never stored in any form
 //
 // Names, sizes, dates and the folder tree stay readable. The key is PBKDF2-HMAC-SHA256 of the
-// password (UTF-8, trimmed) and the salt; file n (1, 2, ... in record order) is encrypted
-// under the nonce n, the key check is the tag of nothing under the nonce 0.
+// password (UTF-8, trimmed) and the salt; segment k of file n (files 1, 2, ... in record
+// order) is encrypted under a nonce of its own that also marks the last segment, so that a
+// cut, reordered or moved segment fails authentication; the key check is the tag of nothing
+// under the nonce of zeros.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -72,9 +76,20 @@ std::string encryption_block_bytes(const Encryption& encryption);
 // kMaxKeyIterations, a salt or check that does not decode to 16 bytes.
 Encryption read_encryption_block(FieldReader& reader);
 
-// The nonce of file n (n >= 1), or of the key check (n = 0): four zero bytes, then n as 8
-// bytes, most significant first.
-std::array<std::uint8_t, 12> nonce_for(std::uint64_t n);
+// Plain bytes of a segment but the last.
+inline constexpr std::size_t kSegmentBytes = 64 * 1024;
+
+// The nonce of segment k of file n (n >= 1): k as 4 bytes, most significant first, with its
+// top bit set in the file's last segment, then n as 8 bytes, most significant first. The key
+// check's nonce is 12 zero bytes.
+std::array<std::uint8_t, 12> segment_nonce(std::uint64_t n, std::uint32_t k, bool last);
+std::array<std::uint8_t, 12> key_check_nonce();
+// Segments of a stream of `plain` bytes (one when it is empty), and its size with their tags.
+std::uint64_t segment_count(std::uint64_t plain);
+std::uint64_t sealed_size(std::uint64_t plain);
+// The stream's size for a compressed size C as stored; nullopt when no stream gives C (a
+// last segment that would hold no byte while others come before it, C below one tag).
+std::optional<std::uint64_t> plain_size(std::uint64_t sealed);
 // The additional data of a file: its path as stored, a NUL, its size as decimal text.
 std::string file_aad(std::string_view stored_path, std::uint64_t size);
 

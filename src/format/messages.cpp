@@ -213,6 +213,10 @@ std::string cannot_journal_name(std::string_view path) {
                "странице Windows"});
 }
 
+std::string failed_run_undone(std::string_view failure) {
+  return join({failure, "\n\n", kFailedRunUndone});
+}
+
 std::string field_not_readable(std::string_view field) {
   return join({field, " имеет неверное значение"});
 }

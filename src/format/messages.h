@@ -227,6 +227,8 @@ std::string crypto_failed(std::string_view call, std::uint64_t code);
 // After the message of a failure that ended a run, once the run was rolled back.
 inline constexpr std::string_view kFailedRunUndone =
     "Всё, что было сделано до ошибки, отменено: папка осталась такой, как была.";
+// The message of the failure and then that sentence, as one message.
+std::string failed_run_undone(std::string_view failure);
 std::string recovered_journal(std::string_view journal);
 std::string cannot_put_back(std::string_view original, std::string_view copy);
 std::string cannot_remove(std::string_view file);

@@ -34,8 +34,8 @@ crypto::Key derive_key(const format::Encryption& encryption, std::string_view pa
 format::KeyCheck key_check(const crypto::Key& key, std::uint32_t iterations,
                            const format::Salt& salt) {
   const std::string params = format::encryption_params_bytes(iterations, salt);
-  crypto::GcmEncryptor check(key, format::nonce_for(0), bytes_of(params));
-  return check.finish();
+  crypto::GcmKey gcm(key);
+  return gcm.seal(format::key_check_nonce(), bytes_of(params), {});
 }
 
 std::optional<crypto::Key> checked_key(const format::Encryption& encryption,

@@ -55,8 +55,9 @@ class Packer {
         writer_(writer),
         op_(op),
         deflater_(options.threads, options.level),
-        buffer_(op.journal, writer.first_volume_name(), kSpillMemory),
-        key_(key) {}
+        buffer_(op.journal, writer.first_volume_name(), kSpillMemory) {
+    if (key) gcm_.emplace(*key);
+  }
 
   // Walks and writes everything. throws PackFailure.
   void run() {
@@ -224,9 +225,9 @@ class Packer {
       op_.ui.advance(n);
       return !op_.poll();
     };
-    if (key_) {
+    if (gcm_) {
       ++file_number_;
-      writer_.write_fields(format::size_fields(*size, buffer_.size() + format::kAuthTagBytes));
+      writer_.write_fields(format::size_fields(*size, format::sealed_size(buffer_.size())));
       if (!write_encrypted(record, *size, write_chunk)) return;
     } else {
       writer_.write_fields(format::size_fields(*size, buffer_.size()));
@@ -236,37 +237,55 @@ class Packer {
     op_.poll();
   }
 
-  // The compressed stream in the buffer, encrypted, then its tag, in chunks of 1024 bytes
-  // counted over both. false when `write_chunk` stopped the run.
+  // The compressed stream in the buffer as segments, each encrypted and followed by its tag
+  // (format/encryption.h), written in chunks of 1024 bytes counted over everything. false
+  // when `write_chunk` stopped the run.
   bool write_encrypted(const Pending& record, std::uint64_t size,
                        const std::function<bool(const char*, std::size_t)>& write_chunk) {
     const std::string aad = format::file_aad(record.path, size);
-    crypto::GcmEncryptor cipher(
-        *key_, format::nonce_for(file_number_),
-        std::span(reinterpret_cast<const std::uint8_t*>(aad.data()), aad.size()));
-    std::array<char, format::kChunkSize + crypto::kTagBytes> chunk{};
+    const std::span<const std::uint8_t> aad_bytes(reinterpret_cast<const std::uint8_t*>(aad.data()),
+                                                  aad.size());
+    const std::uint64_t total = buffer_.size();
+    const std::uint64_t segments = format::segment_count(total);
+    std::uint64_t taken = 0;
+    std::uint32_t k = 0;
+    std::array<char, format::kChunkSize> chunk{};
     std::size_t held = 0;
+    const auto emit = [&](const std::uint8_t* bytes, std::size_t n) {
+      while (n > 0) {
+        const std::size_t take = std::min(n, chunk.size() - held);
+        std::copy_n(bytes, take, chunk.data() + held);
+        held += take;
+        bytes += take;
+        n -= take;
+        if (held < chunk.size()) continue;
+        held = 0;
+        if (!write_chunk(chunk.data(), chunk.size())) return false;
+      }
+      return true;
+    };
+    const auto seal = [&] {
+      const bool last = k + 1 == segments;
+      const crypto::Tag tag = gcm_->seal(format::segment_nonce(file_number_, k, last), aad_bytes, segment_);
+      ++k;
+      const bool written = emit(segment_.data(), segment_.size()) && emit(tag.data(), tag.size());
+      segment_.clear();
+      return written;
+    };
+    segment_.clear();
     const bool whole = buffer_.for_each_chunk(format::kChunkSize, [&](const char* data, std::size_t n) {
       while (n > 0) {
-        const std::size_t take = std::min(n, format::kChunkSize - held);
-        cipher.update({reinterpret_cast<const std::uint8_t*>(data), take},
-                      reinterpret_cast<std::uint8_t*>(chunk.data() + held));
-        held += take;
+        const std::size_t take = std::min(n, format::kSegmentBytes - segment_.size());
+        segment_.insert(segment_.end(), data, data + take);
         data += take;
         n -= take;
-        if (held < format::kChunkSize) continue;
-        held = 0;
-        if (!write_chunk(chunk.data(), format::kChunkSize)) return false;
+        taken += take;
+        if (segment_.size() == format::kSegmentBytes && taken < total && !seal()) return false;
       }
       return true;
     });
-    if (!whole) return false;
-    const crypto::Tag tag = cipher.finish();
-    std::copy(tag.begin(), tag.end(), chunk.begin() + static_cast<std::ptrdiff_t>(held));
-    held += tag.size();
-    const std::size_t first = std::min(held, format::kChunkSize);
-    if (!write_chunk(chunk.data(), first)) return false;
-    return held == first || write_chunk(chunk.data() + first, held - first);
+    if (!whole || !seal()) return false;  // the last segment, full, short or empty
+    return held == 0 || write_chunk(chunk.data(), held);
   }
 
   // How far the walk may run ahead of the writer, in records.
@@ -279,8 +298,10 @@ class Packer {
   ParallelDeflater deflater_;
   SpillBuffer buffer_;
   std::deque<Pending> pending_;
-  std::optional<crypto::Key> key_;  // encrypted archives
-  std::uint64_t file_number_ = 0;   // of the file being written: its nonce
+  // Encrypted archives: the key, the number of the file being written, a segment in hand.
+  std::optional<crypto::GcmKey> gcm_;
+  std::uint64_t file_number_ = 0;
+  std::vector<std::uint8_t> segment_;
   bool stopped_ = false;
   bool write_failed_ = false;
 };

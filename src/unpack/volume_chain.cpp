@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "format/crc.h"
+#include "format/encryption.h"
 #include "format/fields.h"
 #include "format/layout.h"
 #include "format/messages.h"
@@ -157,74 +158,77 @@ void VolumeChain::skip_data(std::uint64_t count) {
 
 EntryData::EntryData(VolumeChain& chain, std::uint64_t packed_size,
                      std::optional<EntryCipher> cipher)
-    : chain_(&chain),
-      remaining_(packed_size >= crypto::kTagBytes ? packed_size - crypto::kTagBytes : 0),
-      encrypted_(true),
-      tag_due_(true),
-      too_short_(packed_size < crypto::kTagBytes),
+    : chain_(&chain), remaining_(0), packed_left_(packed_size), encrypted_(true),
       cipher_(std::move(cipher)) {
-  if (too_short_) remaining_ = packed_size;  // moved over whole; reading finds the fault
+  const auto plain = format::plain_size(packed_size);
+  damaged_ = !plain;
+  if (plain) {
+    remaining_ = plain_total_ = *plain;
+    segments_ = format::segment_count(*plain);
+  }
 }
 
 EntryData::~EntryData() = default;
 
 std::size_t EntryData::read_plain(unsigned char* buffer, std::size_t want) {
-  if (encrypted_ && (too_short_ || !cipher_)) {
-    throw EntryDamaged(std::string(too_short_ ? msg::kDataNotAuthentic : msg::kNoKeyForData));
-  }
+  if (encrypted_) return read_decrypted(buffer, want);
   const std::size_t got = chain_->read_data(buffer, want);
   remaining_ -= got;
-  if (encrypted_) {
-    start_decryptor();
-    decryptor_->update({buffer, got}, buffer);
-    if (remaining_ == 0) authenticate();
-  }
+  packed_left_ -= got;
   return got;
 }
 
-void EntryData::start_decryptor() {
-  if (decryptor_) return;
-  const auto& aad = cipher_->aad;
-  decryptor_ = std::make_unique<crypto::GcmDecryptor>(
-      cipher_->key, cipher_->nonce,
-      std::span(reinterpret_cast<const std::uint8_t*>(aad.data()), aad.size()));
-}
-
-void EntryData::authenticate() {
-  if (!tag_due_) return;
-  if (too_short_ || !cipher_)
-    throw EntryDamaged(std::string(too_short_ ? msg::kDataNotAuthentic : msg::kNoKeyForData));
+// Reads, decrypts and authenticates the next segment whole.
+void EntryData::open_segment() {
+  if (damaged_) throw EntryDamaged(std::string(msg::kDataNotAuthentic));
+  if (!cipher_) throw EntryDamaged(std::string(msg::kNoKeyForData));
+  const bool last = next_segment_ + 1 == segments_;
+  const std::uint64_t before = std::uint64_t{next_segment_} * format::kSegmentBytes;
+  const auto length = static_cast<std::size_t>(last ? plain_total_ - before
+                                                    : std::uint64_t{format::kSegmentBytes});
+  segment_.resize(length);
   crypto::Tag tag{};
+  for (std::size_t have = 0; have < length;)
+    have += chain_->read_data(segment_.data() + have, length - have);
   for (std::size_t have = 0; have < tag.size();)
     have += chain_->read_data(tag.data() + have, tag.size() - have);
-  tag_due_ = false;
-  start_decryptor();  // not yet when nothing came before the tag
-  if (!decryptor_->finish(tag)) throw EntryDamaged(std::string(msg::kDataNotAuthentic));
+  packed_left_ -= length + tag.size();
+  const auto& aad = cipher_->aad;
+  const bool authentic = cipher_->key->open(
+      format::segment_nonce(cipher_->file_number, next_segment_, last),
+      std::span(reinterpret_cast<const std::uint8_t*>(aad.data()), aad.size()), segment_, tag);
+  ++next_segment_;
+  segment_pos_ = 0;
+  if (!authentic) {
+    segment_.clear();
+    throw EntryDamaged(std::string(msg::kDataNotAuthentic));
+  }
+}
+
+std::size_t EntryData::read_decrypted(unsigned char* buffer, std::size_t want) {
+  if (segment_pos_ == segment_.size()) open_segment();
+  const std::size_t n = std::min(want, segment_.size() - segment_pos_);
+  std::copy_n(segment_.data() + segment_pos_, n, buffer);
+  segment_pos_ += n;
+  remaining_ -= n;
+  return n;
 }
 
 std::size_t EntryData::read_chunk(unsigned char* buffer) {
-  if (remaining_ == 0) {
-    if (encrypted_) authenticate();
-    return 0;
-  }
+  if (remaining_ == 0) return 0;
   return read_plain(buffer,
                     static_cast<std::size_t>(std::min<std::uint64_t>(format::kChunkSize, remaining_)));
 }
 
 std::size_t EntryData::read(unsigned char* buffer, std::size_t max) {
-  if (remaining_ == 0) {
-    if (encrypted_) authenticate();
-    return 0;
-  }
+  if (remaining_ == 0) return 0;
   return read_plain(buffer, static_cast<std::size_t>(std::min<std::uint64_t>(max, remaining_)));
 }
 
 bool EntryData::authentic() {
-  if (!encrypted_ || !tag_due_ || !cipher_) return true;
+  if (!encrypted_ || !cipher_) return true;
   try {
-    std::array<unsigned char, format::kChunkSize> scratch{};
-    while (remaining_ > 0) read_chunk(scratch.data());
-    authenticate();
+    while (next_segment_ < segments_) open_segment();
     return true;
   } catch (const EntryDamaged&) {
     return false;
@@ -234,9 +238,10 @@ bool EntryData::authentic() {
 }
 
 void EntryData::skip_rest() {
-  chain_->skip_data(remaining_ + (tag_due_ && !too_short_ ? crypto::kTagBytes : 0));
+  chain_->skip_data(packed_left_);
+  packed_left_ = 0;
   remaining_ = 0;
-  tag_due_ = false;
+  next_segment_ = static_cast<std::uint32_t>(segments_);
 }
 
 }  // namespace tarvik::unpack

@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "format/messages.h"
 #include "format/records.h"
@@ -131,23 +132,22 @@ class VolumeChain {
 
 // How the data of an entry of an encrypted archive are encrypted.
 struct EntryCipher {
-  crypto::Key key{};
-  crypto::Nonce nonce{};
+  crypto::GcmKey* key = nullptr;  // the archive's, used by the walk's thread alone
+  std::uint64_t file_number = 0;  // 1, 2, ... in record order
   std::string aad;
 };
 
 // Reads up to `count` bytes of entry data with the chunk rule: the least of 1024, the bytes
 // still due and the bytes left in the data region.
 //
-// The data of an encrypted entry are its ciphertext and then the 16-byte tag: what is read
-// is the plain compressed data (remaining() counts them alone), decrypted as they come, and
-// the tag is checked as soon as their last byte has been read, before it is handed on: a
-// mismatch (a changed byte, a swapped volume, a wrong key) throws EntryDamaged. What was
-// handed on before that is not trusted until the read of the last byte returned.
+// The data of an encrypted entry are segments, each its ciphertext and then its 16-byte tag
+// (format/encryption.h): what is read is the plain compressed stream (remaining() counts it
+// alone). A segment is read whole and authenticated before any byte of it is handed on: a tag
+// that does not hold (a changed byte, a swapped or cut volume, a wrong key) throws EntryDamaged.
 class EntryData {
  public:
   EntryData(VolumeChain& chain, std::uint64_t packed_size)
-      : chain_(&chain), remaining_(packed_size) {}
+      : chain_(&chain), remaining_(packed_size), packed_left_(packed_size) {}
   // An encrypted entry; `cipher` nullopt when the archive's key is not known (reading throws
   // EntryDamaged, moving over the data does not).
   EntryData(VolumeChain& chain, std::uint64_t packed_size, std::optional<EntryCipher> cipher);
@@ -163,24 +163,29 @@ class EntryData {
   std::size_t read(unsigned char* buffer, std::size_t max);
   // Moves over what is still due.
   void skip_rest();
-  // After a fault was found in the data: false when they are encrypted and their tag does
-  // not hold (what is still due is read to check it). True for plain data. Never throws.
+  // After a fault was found in the data: false when they are encrypted and a segment's tag
+  // does not hold (the segments still due are read to check them). True for plain data.
+  // Never throws.
   bool authentic();
   VolumeChain& chain() { return *chain_; }
 
  private:
   std::size_t read_plain(unsigned char* buffer, std::size_t want);
-  void start_decryptor();
-  void authenticate();
+  std::size_t read_decrypted(unsigned char* buffer, std::size_t want);
+  void open_segment();
 
   VolumeChain* chain_;
-  std::uint64_t remaining_;
+  std::uint64_t remaining_;    // plain bytes not yet handed on
+  std::uint64_t packed_left_;  // bytes of the record's data not yet taken from the chain
   // Encrypted entries only.
   bool encrypted_ = false;
-  bool tag_due_ = false;      // the tag is still to be read and checked
-  bool too_short_ = false;    // packed data shorter than a tag: damaged
+  bool damaged_ = false;  // a compressed size no segments give
   std::optional<EntryCipher> cipher_;
-  std::unique_ptr<crypto::GcmDecryptor> decryptor_;  // made at the first read
+  std::uint64_t plain_total_ = 0;
+  std::uint64_t segments_ = 0;
+  std::uint32_t next_segment_ = 0;
+  std::vector<std::uint8_t> segment_;  // the plain bytes of the segment in hand
+  std::size_t segment_pos_ = 0;
 };
 
 }  // namespace tarvik::unpack

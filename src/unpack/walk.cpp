@@ -43,12 +43,13 @@ Outcome walk_archive(const WalkOptions& options, RecordVisitor& visitor, Ui& ui)
       ui.show_message(*options.not_first_message);
       return Outcome::Failed;
     }
-    // An encrypted archive: the key its password check accepted decrypts file n under nonce n.
+    // An encrypted archive: the key its password check accepted decrypts the files, numbered in
+    // record order.
     std::optional<format::Encryption> encryption;
-    std::optional<crypto::Key> key;
+    std::optional<crypto::GcmKey> key;
     if (format::is_encrypted_version(header.version)) {
       encryption = format::read_encryption_block(header_reader);
-      key = remembered_key(*encryption);
+      if (const auto known = remembered_key(*encryption)) key.emplace(*known);
     }
     std::uint64_t file_number = 0;
 
@@ -77,8 +78,7 @@ Outcome walk_archive(const WalkOptions& options, RecordVisitor& visitor, Ui& ui)
         std::optional<EntryCipher> cipher;
         ++file_number;
         if (key)
-          cipher = EntryCipher{*key, format::nonce_for(file_number),
-                               format::file_aad(head.path, record.file.size)};
+          cipher = EntryCipher{&*key, file_number, format::file_aad(head.path, record.file.size)};
         data.emplace(*chain, record.file.packed_size, std::move(cipher));
       }
       try {

@@ -271,8 +271,8 @@ TEST(ExtractChosen, WhatStopsIt) {
        [](Bench& b, const std::vector<std::string>& paths) { std::filesystem::remove(b.native(paths.at(3))); },
        {"secret"}, {"a.txt", "A\\"}, Outcome::EndProgram,
        [](const Bench& b) {
-         return Names{msg::next_volume_missing(format::join_path(b.arch, "a.004.kzv")),
-                      std::string(msg::kFailedRunUndone)};
+         return Names{msg::failed_run_undone(
+             msg::next_volume_missing(format::join_path(b.arch, "a.004.kzv")))};
        },
        {}},
   };

@@ -11,6 +11,7 @@
 #include "../unpack/archive_fixture.h"
 #include "browse/table.h"
 #include "format/base64.h"
+#include "format/encryption.h"
 #include "format/fields.h"
 #include "format/messages.h"
 #include "format/password.h"
@@ -478,7 +479,7 @@ TEST(Cli, EncryptedArchivesHideTheDataAndGiveThemBack) {
     SCOPED_TRACE(c.name);
     Sample s;
     std::mt19937 gen(7);
-    std::string secret(20000, '\0');
+    std::string secret(200000, '\0');  // four segments
     for (auto& b : secret) b = static_cast<char>(gen());
     s.put("секрет.bin", secret);
     std::vector<std::string> args = {"pack", "-e", "-p", password, "-n", "e", "секрет.bin"};
@@ -554,23 +555,44 @@ TEST(Cli, ChangedEncryptedDataFailAuthenticationAndAreRolledBack) {
   fs::create_directory(s.out);
   test::write_file(*fs::to_native(s.out + "\\отчёт.txt"), "моя версия");
   const test::Tree before = tree(s.out);
-  const std::string record = *codepage::to_archive(s.src + "\\1025.bin");
-  const std::size_t found = bytes.find(record);
-  ASSERT_NE(found, std::string::npos);
-  // After the path: attributes, time, size digits, "1025", code length "NA==", coded size.
-  const std::size_t coded = found + record.size() + 2 + 16 + 2 + 4 + 4;
-  const auto packed = format::parse_decimal(*format::base64_decode(bytes.substr(coded, 4)));
-  ASSERT_TRUE(packed && *packed > 100);
-  const std::size_t data = coded + 4;
-  for (const std::size_t at : {data, data + 50, data + *packed - 16, data + *packed - 1}) {
-    SCOPED_TRACE(at - data);
+  // Where the data of the record of `path` begin, and their size.
+  const auto data_of = [&](const std::string& path) {
+    const std::string stored = *codepage::to_archive(path);
+    std::size_t at = bytes.find(stored);
+    EXPECT_NE(at, std::string::npos) << path;
+    at += stored.size() + 2 + 16;  // attributes, time
+    const std::size_t digits = bytes[at] - '0';
+    at += 2 + digits;
+    const auto m = format::parse_decimal(*format::base64_decode(bytes.substr(at, 4)));
+    at += 4;
+    const auto packed = format::parse_decimal(*format::base64_decode(bytes.substr(at, *m)));
+    return std::pair<std::size_t, std::uint64_t>(at + *m, *packed);
+  };
+  const auto [small, small_size] = data_of(s.src + "\\1025.bin");
+  const auto [large, large_size] = data_of(s.src + "\\папка\\данные.bin");
+  ASSERT_GT(large_size, format::kSegmentBytes + 16) << "two segments at least";
+  struct Case {
+    const char* what;
+    std::size_t at;
+    std::string entry;
+  } cases[] = {
+      {"first data byte", small, "1025.bin"},
+      {"a data byte", small + 50, "1025.bin"},
+      {"first tag byte", small + small_size - 16, "1025.bin"},
+      {"last tag byte", small + small_size - 1, "1025.bin"},
+      {"first segment's tag", large + format::kSegmentBytes, "папка\\данные.bin"},
+      {"second segment", large + format::kSegmentBytes + 100, "папка\\данные.bin"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::size_t at = c.at;
     std::string changed = bytes;
     changed[at] = static_cast<char>(changed[at] ^ 0x01);
     const std::string path = s.dir.win("c.kzv");
     test::write_file(*fs::to_native(path), test::sealed(changed.substr(0, changed.size() - 8)));
     auto ran = tarvik_run({"unpack", arg(path), "-C", arg(s.out), "-p", password}, s.dir.win());
     EXPECT_EQ(ran.status, 1);
-    EXPECT_NE(ran.err.find(msg::damaged_entry(s.src + "\\1025.bin", msg::kDataNotAuthentic)),
+    EXPECT_NE(ran.err.find(msg::damaged_entry(s.src + "\\" + c.entry, msg::kDataNotAuthentic)),
               std::string::npos)
         << ran.err;
     EXPECT_NE(ran.err.find(msg::kFailedRunUndone), std::string::npos) << ran.err;

@@ -70,9 +70,31 @@ TEST(EncryptedFormat, DamagedBlocksAreRefused) {
 }
 
 TEST(EncryptedFormat, NoncesAndAdditionalData) {
-  EXPECT_EQ(f::nonce_for(0), (std::array<std::uint8_t, 12>{}));
-  EXPECT_EQ(f::nonce_for(1), (std::array<std::uint8_t, 12>{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}));
-  EXPECT_EQ(f::nonce_for(0x0102030405060708ull),
-            (std::array<std::uint8_t, 12>{0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8}));
+  using Nonce = std::array<std::uint8_t, 12>;
+  EXPECT_EQ(f::key_check_nonce(), Nonce{});
+  EXPECT_EQ(f::segment_nonce(1, 0, false), (Nonce{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}));
+  EXPECT_EQ(f::segment_nonce(1, 0, true), (Nonce{0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}));
+  EXPECT_EQ(f::segment_nonce(0x0102030405060708ull, 0x0A0B0C0D, false),
+            (Nonce{0x0A, 0x0B, 0x0C, 0x0D, 1, 2, 3, 4, 5, 6, 7, 8}));
   EXPECT_EQ(f::file_aad("C:\\Work\\a.txt", 5), "C:\\Work\\a.txt\0"s "5");
+}
+
+// Segments of 64 KiB, each with its tag: the stored size of a stream and back.
+TEST(EncryptedFormat, SegmentSizes) {
+  constexpr std::uint64_t S = f::kSegmentBytes;
+  struct Case {
+    std::uint64_t plain, segments, sealed;
+  } cases[] = {
+      {0, 1, 16}, {1, 1, 17}, {S - 1, 1, S + 15}, {S, 1, S + 16}, {S + 1, 2, S + 33},
+      {2 * S, 2, 2 * S + 32}, {10 * S + 5, 11, 10 * S + 5 + 176},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.plain);
+    EXPECT_EQ(f::segment_count(c.plain), c.segments);
+    EXPECT_EQ(f::sealed_size(c.plain), c.sealed);
+    EXPECT_EQ(f::plain_size(c.sealed), c.plain);
+  }
+  // Sizes no stream gives: shorter than a tag, or a last segment of nothing after others.
+  for (std::uint64_t sealed : {0ull, 15ull, S + 17, S + 32, 2 * S + 48})
+    EXPECT_EQ(f::plain_size(sealed), std::nullopt) << sealed;
 }

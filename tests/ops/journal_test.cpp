@@ -369,6 +369,6 @@ TEST(Runner, AnythingThrownIsShownAndRolledBack) {
         throw std::runtime_error("сбой");
       });
   EXPECT_EQ(outcome, Outcome::Failed);
-  EXPECT_EQ(ui.messages, (std::vector<std::string>{"сбой", std::string(msg::kFailedRunUndone)}));
+  EXPECT_EQ(ui.messages, (std::vector<std::string>{msg::failed_run_undone("сбой")}));
   EXPECT_TRUE(fs::list_directory(dir.win()).empty());
 }

@@ -134,8 +134,8 @@ TEST(Raspakovka2, LaterVolumesAreCheckedOnlyWhereTakenDataAreRead) {
     RecordingUi ui;
     if (damage_taken_volume) {
       EXPECT_EQ(extract_chosen(b, paths[0], "", "taken.txt", ui), Outcome::EndProgram);
-      EXPECT_EQ(ui.messages, (std::vector<std::string>{std::string(msg::kChecksumError),
-                                                       std::string(msg::kFailedRunUndone)}));
+      EXPECT_EQ(ui.messages,
+                (std::vector<std::string>{msg::failed_run_undone(msg::kChecksumError)}));
       EXPECT_TRUE(b.out_tree().empty());
     } else {
       EXPECT_EQ(extract_chosen(b, paths[0], "", "taken.txt", ui), Outcome::Done);
@@ -158,7 +158,7 @@ TEST(Raspakovka2, MissingVolumeAndWrongFirstVolume) {
   std::filesystem::remove(b.native(paths[2]));
   RecordingUi ui;
   EXPECT_EQ(extract_chosen(b, paths[0], "", "docs\\", ui), Outcome::EndProgram);
-  EXPECT_EQ(ui.messages, (std::vector<std::string>{msg::next_volume_missing(paths[2]),
-                                                   std::string(msg::kFailedRunUndone)}));
+  EXPECT_EQ(ui.messages,
+            (std::vector<std::string>{msg::failed_run_undone(msg::next_volume_missing(paths[2]))}));
   EXPECT_TRUE(b.out_tree().empty());
 }

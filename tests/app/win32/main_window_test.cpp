@@ -716,7 +716,7 @@ TEST(MainWindow, PackEncryptedWithTheCheckBox) {
   EXPECT_TRUE(desk.prompts.messages.empty()) << desk.prompts.messages[0];
   const std::string bytes = test::read_file(*fs::to_native(desk.in_d("тайна.kzv")));
   EXPECT_EQ(bytes.substr(0, 10), std::string("KZV A1.0\0 ", 10));
-  const std::string photo = test::read_file(*fs::to_native(desk.in_d("Фото\снимок.bin")));
+  const std::string photo = test::read_file(*fs::to_native(desk.in_d("Фото\\снимок.bin")));
   for (std::size_t i = 0; i + 64 <= photo.size(); i += 4096)
     EXPECT_EQ(bytes.find(photo.substr(i, 64)), std::string::npos) << "bytes at " << i;
   EXPECT_EQ(bytes.find(password), std::string::npos);
@@ -744,7 +744,7 @@ TEST(MainWindow, PackEncryptedWithTheCheckBox) {
   desk.select({"тайна.kzv"});
   desk.click(IDC_MAIN_BITBTN1);
   EXPECT_EQ(desk.prompts.questions.size(), 1u);
-  EXPECT_EQ(test::read_file(*fs::to_native(format::join_path(target, "Фото\снимок.bin"))), photo);
+  EXPECT_EQ(test::read_file(*fs::to_native(format::join_path(target, "Фото\\снимок.bin"))), photo);
   EXPECT_FALSE(desk.journal_left());
 }
 
