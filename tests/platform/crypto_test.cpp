@@ -1,7 +1,7 @@
 // The cryptography of encrypted archives against published known answers: PBKDF2-HMAC-SHA256
 // from RFC 7914 (section 11) and the widely used "password"/"salt" vector, AES-256-GCM from
-// the GCM paper of McGrew and Viega (test cases 13 to 16), fed whole, in odd pieces and in
-// place; and the random source.
+// the GCM paper of McGrew and Viega (test cases 13 to 16), each sealed and opened in place
+// as one message; and the random source.
 #include "platform/crypto.h"
 
 #include <gtest/gtest.h>
@@ -106,69 +106,40 @@ const GcmCase kGcmCases[] = {
      "76fc6ece0f4e1768cddf8853bb2d551b"},
 };
 
-// How a stream is cut into pieces: sizes taken in turn, again and again (none: whole).
-struct Feeding {
-  const char* name;
-  std::vector<std::size_t> pieces;
-  bool in_place;
-};
+Tag tag_of(const GcmCase& c) { return array_from_hex<kTagBytes>(c.tag); }
 
-const Feeding kFeedings[] = {
-    {"whole", {}, false},
-    {"whole in place", {}, true},
-    {"1-byte pieces", {1}, false},
-    {"7-byte pieces in place", {7}, true},
-    {"17-byte pieces", {17}, false},
-    {"pieces 1, 0, 7, 17, 3 in place", {1, 0, 7, 17, 3}, true},
-    {"pieces 15, 2, 16, 31", {15, 2, 16, 31}, false},
-};
-
-// Runs `in` through `stream.update` as `feeding` cuts it.
-template <class Stream>
-Bytes feed(Stream& stream, const Bytes& in, const Feeding& feeding) {
-  Bytes buffer = in;  // in place: input and output are this one buffer
-  Bytes separate(in.size());
-  std::uint8_t* const out = feeding.in_place ? buffer.data() : separate.data();
+// Where two byte strings first differ, for a failure's message.
+std::string first_difference(const Bytes& got, const Bytes& expected) {
+  const std::size_t common = std::min(got.size(), expected.size());
   std::size_t at = 0;
-  for (std::size_t turn = 0; at < in.size(); ++turn) {
-    const std::size_t size =
-        feeding.pieces.empty() ? in.size()
-                               : std::min(feeding.pieces[turn % feeding.pieces.size()],
-                                          in.size() - at);
-    stream.update(std::span(buffer.data() + at, size), out + at);
-    at += size;
-  }
-  return feeding.in_place ? buffer : separate;
+  while (at < common && got[at] == expected[at]) ++at;
+  return "sizes " + std::to_string(got.size()) + " and " + std::to_string(expected.size()) +
+         ", first difference at byte " + std::to_string(at);
 }
 
-TEST(CryptoGcm, KnownAnswersFedWholeInPiecesAndInPlace) {
+TEST(CryptoGcm, KnownAnswersSealedAndOpenedInPlace) {
   for (const GcmCase& c : kGcmCases) {
-    const Key key = array_from_hex<kKeyBytes>(c.key);
+    SCOPED_TRACE(c.name);
+    GcmKey key(array_from_hex<kKeyBytes>(c.key));
     const Nonce nonce = array_from_hex<kNonceBytes>(c.nonce);
-    const Bytes aad = from_hex(c.aad), plain = from_hex(c.plain);
-    for (const Feeding& feeding : kFeedings) {
-      SCOPED_TRACE(std::string(c.name) + ", " + feeding.name);
-      GcmEncryptor encryptor(key, nonce, aad);
-      const Bytes cipher = feed(encryptor, plain, feeding);
-      EXPECT_EQ(to_hex(cipher), c.cipher);
-      EXPECT_EQ(to_hex(encryptor.finish()), c.tag);
-
-      GcmDecryptor decryptor(key, nonce, aad);
-      EXPECT_EQ(to_hex(feed(decryptor, from_hex(c.cipher), feeding)), c.plain);
-      EXPECT_TRUE(decryptor.finish(array_from_hex<kTagBytes>(c.tag)));
-    }
+    const Bytes aad = from_hex(c.aad);
+    Bytes data = from_hex(c.plain);
+    EXPECT_EQ(to_hex(key.seal(nonce, aad, data)), c.tag);
+    EXPECT_EQ(to_hex(data), c.cipher);
+    EXPECT_TRUE(key.open(nonce, aad, data, tag_of(c)));
+    EXPECT_EQ(to_hex(data), c.plain);
   }
 }
 
 TEST(CryptoGcm, AnyChangeFailsTheTag) {
-  const Feeding& pieces = kFeedings[5];
   for (const GcmCase& c : kGcmCases) {
-    const Key key = array_from_hex<kKeyBytes>(c.key);
+    const Key key_bytes = array_from_hex<kKeyBytes>(c.key);
     const Nonce nonce = array_from_hex<kNonceBytes>(c.nonce);
     const Bytes aad = from_hex(c.aad), cipher = from_hex(c.cipher);
-    const Tag tag = array_from_hex<kTagBytes>(c.tag);
+    const Tag tag = tag_of(c);
     struct Change {
-      const char* name;
+      std::string name;
+      Nonce nonce;
       Bytes aad;
       Bytes cipher;
       Tag tag;
@@ -178,83 +149,105 @@ TEST(CryptoGcm, AnyChangeFailsTheTag) {
       if (cipher.empty()) break;
       Bytes changed = cipher;
       changed[at] ^= 0x01;
-      changes.push_back({"a ciphertext byte", aad, changed, tag});
+      changes.push_back({"ciphertext byte " + std::to_string(at), nonce, aad, changed, tag});
     }
     for (const std::size_t at : {std::size_t{0}, kTagBytes - 1}) {
       Tag changed = tag;
       changed[at] ^= 0x80;
-      changes.push_back({"a tag byte", aad, cipher, changed});
+      changes.push_back({"tag byte " + std::to_string(at), nonce, aad, cipher, changed});
+    }
+    for (const std::size_t at : {std::size_t{0}, kNonceBytes - 1}) {
+      Nonce changed = nonce;
+      changed[at] ^= 0x01;
+      changes.push_back({"nonce byte " + std::to_string(at), changed, aad, cipher, tag});
     }
     Bytes longer_aad = aad;
     longer_aad.push_back(0);
-    changes.push_back({"one more byte of additional data", longer_aad, cipher, tag});
+    changes.push_back({"one more byte of additional data", nonce, longer_aad, cipher, tag});
     if (!aad.empty()) {
       Bytes changed = aad;
       changed.back() ^= 0x01;
-      changes.push_back({"a byte of additional data", changed, cipher, tag});
-      changes.push_back({"no additional data", {}, cipher, tag});
+      changes.push_back({"a byte of additional data", nonce, changed, cipher, tag});
+      changes.push_back({"no additional data", nonce, {}, cipher, tag});
     }
-    for (const Change& change : changes) {
+    // One key for every change: a refused message leaves the key fit for the next one.
+    GcmKey key(key_bytes);
+    for (Change& change : changes) {
       SCOPED_TRACE(std::string(c.name) + ": " + change.name);
-      GcmDecryptor whole(key, nonce, change.aad);
-      feed(whole, change.cipher, kFeedings[0]);
-      EXPECT_FALSE(whole.finish(change.tag));
-      GcmDecryptor in_pieces(key, nonce, change.aad);
-      feed(in_pieces, change.cipher, pieces);
-      EXPECT_FALSE(in_pieces.finish(change.tag));
+      EXPECT_FALSE(key.open(change.nonce, change.aad, change.cipher, change.tag));
     }
+    Bytes data = cipher;
+    EXPECT_TRUE(key.open(nonce, aad, data, tag)) << c.name << ": the unchanged message after";
   }
 }
 
-// A stream of many blocks: every way of cutting it gives the same bytes and tag, and they
-// decrypt back.
-TEST(CryptoGcm, LongStreamIsTheSameHoweverCut) {
-  const Key key = array_from_hex<kKeyBytes>(kKey);
-  const Nonce nonce = array_from_hex<kNonceBytes>("cafebabefacedbaddecaf888");
+// A stream cut into messages of several sizes (none, less than a block, whole blocks, many
+// blocks), each under its own nonce: one key sealing and opening them in turn gives what a
+// fresh key gives for each.
+TEST(CryptoGcm, OneKeyForManyMessagesIsLikeFreshKeys) {
+  const Key key_bytes = array_from_hex<kKeyBytes>(kKey);
   const Bytes aad = from_hex("feedfacedeadbeef");
-  Bytes plain(5000);
-  for (std::size_t i = 0; i < plain.size(); ++i) plain[i] = static_cast<std::uint8_t>(i * 31 + 7);
+  const std::size_t sizes[] = {5000, 0, 1, 17, 16, 64, 4099, 3};
+  GcmKey reused(key_bytes);
+  GcmKey opener(key_bytes);
+  for (std::size_t i = 0; i < std::size(sizes); ++i) {
+    SCOPED_TRACE("message " + std::to_string(i) + " of " + std::to_string(sizes[i]) + " bytes");
+    Nonce nonce = array_from_hex<kNonceBytes>("cafebabefacedbaddecaf888");
+    nonce.back() = static_cast<std::uint8_t>(i);
+    Bytes plain(sizes[i]);
+    for (std::size_t b = 0; b < plain.size(); ++b)
+      plain[b] = static_cast<std::uint8_t>(b * 31 + i * 7 + 1);
 
-  GcmEncryptor reference(key, nonce, aad);
-  const Bytes cipher = feed(reference, plain, kFeedings[0]);
-  const Tag tag = reference.finish();
-  const Feeding feedings[] = {{"pieces 1, 7, 17, 4096", {1, 7, 17, 4096}, false},
-                              {"pieces 4096, 3 in place", {4096, 3}, true},
-                              {"pieces 160, 16", {160, 16}, false}};
-  for (const Feeding& feeding : feedings) {
-    SCOPED_TRACE(feeding.name);
-    GcmEncryptor encryptor(key, nonce, aad);
-    const Bytes got = feed(encryptor, plain, feeding);
-    const auto differs = std::mismatch(got.begin(), got.end(), cipher.begin());
-    EXPECT_EQ(differs.first, got.end()) << "first difference at byte " << differs.first - got.begin();
-    EXPECT_EQ(encryptor.finish(), tag);
-    GcmDecryptor decryptor(key, nonce, aad);
-    EXPECT_TRUE(feed(decryptor, cipher, feeding) == plain);
-    EXPECT_TRUE(decryptor.finish(tag));
+    Bytes expected = plain;
+    GcmKey fresh(key_bytes);
+    const Tag expected_tag = fresh.seal(nonce, aad, expected);
+    EXPECT_TRUE(plain.empty() || expected != plain) << "sealing changed nothing";
+
+    Bytes data = plain;
+    EXPECT_EQ(reused.seal(nonce, aad, data), expected_tag);
+    EXPECT_TRUE(data == expected) << first_difference(data, expected);
+    EXPECT_TRUE(opener.open(nonce, aad, data, expected_tag));
+    EXPECT_TRUE(data == plain) << first_difference(data, plain);
   }
 }
 
-// Several threads at once, each with its own objects (the first use may be any of them).
+// Several threads at once, each with its own key (the first use may be any of them), each
+// sealing and opening a message many times.
 TEST(CryptoGcm, ThreadsWorkAtOnce) {
   const GcmCase& c = kGcmCases[3];
-  const Key key = array_from_hex<kKeyBytes>(c.key);
   const Nonce nonce = array_from_hex<kNonceBytes>(c.nonce);
   const Bytes aad = from_hex(c.aad), plain = from_hex(c.plain);
   std::vector<std::string> results(4);
   std::vector<std::thread> threads;
   for (std::size_t t = 0; t < results.size(); ++t) {
     threads.emplace_back([&, t] {
+      GcmKey key(array_from_hex<kKeyBytes>(c.key));
       std::string result;
       for (int round = 0; round < 20; ++round) {
-        GcmEncryptor encryptor(key, nonce, aad);
-        result = to_hex(feed(encryptor, plain, kFeedings[2 + t]));
-        result += to_hex(encryptor.finish());
+        Bytes data = plain;
+        const Tag tag = key.seal(nonce, aad, data);
+        result = to_hex(data) + to_hex(tag);
+        if (!key.open(nonce, aad, data, tag) || data != plain) result += " (did not open)";
       }
       results[t] = result;
     });
   }
   for (std::thread& thread : threads) thread.join();
   for (const std::string& result : results) EXPECT_EQ(result, std::string(c.cipher) + c.tag);
+}
+
+// An empty message with additional data: the tag covers the data alone, and still fails when
+// they change.
+TEST(CryptoGcm, EmptyMessage) {
+  GcmKey key(array_from_hex<kKeyBytes>(kKey));
+  const Nonce nonce = array_from_hex<kNonceBytes>("cafebabefacedbaddecaf888");
+  const Bytes aad = from_hex("feedfacedeadbeef");
+  Bytes none;
+  const Tag tag = key.seal(nonce, aad, none);
+  EXPECT_TRUE(none.empty());
+  EXPECT_NE(tag, key.seal(nonce, {}, none));
+  EXPECT_TRUE(key.open(nonce, aad, none, tag));
+  EXPECT_FALSE(key.open(nonce, from_hex("feedfacedeadbeee"), none, tag));
 }
 
 TEST(CryptoRandom, TwoDrawsDifferAndAreNotZero) {

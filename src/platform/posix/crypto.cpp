@@ -1,5 +1,5 @@
 // The cryptography from OpenSSL's libcrypto: RAND_bytes, PKCS5_PBKDF2_HMAC, and AES-256-GCM
-// through an EVP cipher context, which streams pieces of any size itself.
+// through one EVP cipher context per key, keyed once and given a new nonce per message.
 #include "platform/crypto.h"
 
 #include <openssl/err.h>
@@ -34,39 +34,17 @@ struct ContextFree {
 };
 using Context = std::unique_ptr<EVP_CIPHER_CTX, ContextFree>;
 
-// A context of AES-256-GCM with a 96-bit nonce, keyed, the additional data fed.
-Context start_gcm(bool encrypt, const Key& key, const Nonce& nonce,
-                  std::span<const std::uint8_t> aad) {
-  Context ctx(EVP_CIPHER_CTX_new());
-  if (!ctx) fail("EVP_CIPHER_CTX_new");
-  const auto init = encrypt ? EVP_EncryptInit_ex : EVP_DecryptInit_ex;
-  const char* init_name = encrypt ? "EVP_EncryptInit_ex" : "EVP_DecryptInit_ex";
-  if (init(ctx.get(), EVP_aes_256_gcm(), nullptr, nullptr, nullptr) != 1) fail(init_name);
-  if (EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_SET_IVLEN, static_cast<int>(kNonceBytes),
-                          nullptr) != 1)
-    fail("EVP_CIPHER_CTX_ctrl(EVP_CTRL_GCM_SET_IVLEN)");
-  if (init(ctx.get(), nullptr, nullptr, key.data(), nonce.data()) != 1) fail(init_name);
-  if (!aad.empty()) {
-    const auto update = encrypt ? EVP_EncryptUpdate : EVP_DecryptUpdate;
-    int written = 0;
-    if (update(ctx.get(), nullptr, &written, aad.data(),
-               int_size(aad.size(), "EVP_CipherUpdate")) != 1)
-      fail(encrypt ? "EVP_EncryptUpdate" : "EVP_DecryptUpdate");
-  }
-  return ctx;
-}
-
-// GCM is a stream mode to libcrypto: every byte in gives one byte out at once.
-void feed(EVP_CIPHER_CTX* ctx, bool encrypt, std::span<const std::uint8_t> in,
-          std::uint8_t* out) {
+// GCM is a stream mode to libcrypto: every byte in gives one byte out at once, so a message
+// goes through in place in int-sized pieces.
+void feed(EVP_CIPHER_CTX* ctx, bool encrypt, std::span<std::uint8_t> data) {
   const auto update = encrypt ? EVP_EncryptUpdate : EVP_DecryptUpdate;
   const char* name = encrypt ? "EVP_EncryptUpdate" : "EVP_DecryptUpdate";
-  while (!in.empty()) {
-    const int piece = static_cast<int>(std::min<std::size_t>(in.size(), INT_MAX / 2));
+  while (!data.empty()) {
+    const int piece = static_cast<int>(std::min<std::size_t>(data.size(), INT_MAX / 2));
     int written = 0;
-    if (update(ctx, out, &written, in.data(), piece) != 1 || written != piece) fail(name);
-    in = in.subspan(static_cast<std::size_t>(piece));
-    out += piece;
+    if (update(ctx, data.data(), &written, data.data(), piece) != 1 || written != piece)
+      fail(name);
+    data = data.subspan(static_cast<std::size_t>(piece));
   }
 }
 
@@ -90,52 +68,68 @@ void pbkdf2_sha256(std::string_view password, std::span<const std::uint8_t> salt
     fail(kCall);
 }
 
-struct GcmEncryptor::State {
+struct GcmKey::State {
   Context ctx;
+
+  // The context set up for one message: the direction, the nonce (the key stays), the
+  // additional data.
+  void start(bool encrypt, const Nonce& nonce, std::span<const std::uint8_t> aad) {
+    const auto init = encrypt ? EVP_EncryptInit_ex : EVP_DecryptInit_ex;
+    if (init(ctx.get(), nullptr, nullptr, nullptr, nonce.data()) != 1)
+      fail(encrypt ? "EVP_EncryptInit_ex" : "EVP_DecryptInit_ex");
+    if (aad.empty()) return;
+    const auto update = encrypt ? EVP_EncryptUpdate : EVP_DecryptUpdate;
+    const char* name = encrypt ? "EVP_EncryptUpdate" : "EVP_DecryptUpdate";
+    int written = 0;
+    if (update(ctx.get(), nullptr, &written, aad.data(), int_size(aad.size(), name)) != 1)
+      fail(name);
+  }
 };
 
-GcmEncryptor::GcmEncryptor(const Key& key, const Nonce& nonce, std::span<const std::uint8_t> aad)
-    : state_(std::make_unique<State>(State{start_gcm(true, key, nonce, aad)})) {}
-
-GcmEncryptor::~GcmEncryptor() = default;
-
-void GcmEncryptor::update(std::span<const std::uint8_t> in, std::uint8_t* out) {
-  feed(state_->ctx.get(), true, in, out);
+GcmKey::GcmKey(const Key& key) : state_(std::make_unique<State>()) {
+  state_->ctx.reset(EVP_CIPHER_CTX_new());
+  EVP_CIPHER_CTX* ctx = state_->ctx.get();
+  if (!ctx) fail("EVP_CIPHER_CTX_new");
+  // The direction chosen here is only the first one: each message's init sets its own.
+  if (EVP_EncryptInit_ex(ctx, EVP_aes_256_gcm(), nullptr, nullptr, nullptr) != 1)
+    fail("EVP_EncryptInit_ex");
+  if (EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_SET_IVLEN, static_cast<int>(kNonceBytes), nullptr) !=
+      1)
+    fail("EVP_CIPHER_CTX_ctrl(EVP_CTRL_GCM_SET_IVLEN)");
+  if (EVP_EncryptInit_ex(ctx, nullptr, nullptr, key.data(), nullptr) != 1)
+    fail("EVP_EncryptInit_ex");
 }
 
-Tag GcmEncryptor::finish() {
+GcmKey::~GcmKey() = default;
+
+Tag GcmKey::seal(const Nonce& nonce, std::span<const std::uint8_t> aad,
+                 std::span<std::uint8_t> data) {
+  EVP_CIPHER_CTX* ctx = state_->ctx.get();
+  state_->start(true, nonce, aad);
+  feed(ctx, true, data);
   std::uint8_t rest[16];  // GCM leaves nothing behind; room all the same
   int written = 0;
-  if (EVP_EncryptFinal_ex(state_->ctx.get(), rest, &written) != 1) fail("EVP_EncryptFinal_ex");
+  if (EVP_EncryptFinal_ex(ctx, rest, &written) != 1) fail("EVP_EncryptFinal_ex");
   Tag tag{};
-  if (EVP_CIPHER_CTX_ctrl(state_->ctx.get(), EVP_CTRL_GCM_GET_TAG, static_cast<int>(kTagBytes),
-                          tag.data()) != 1)
+  if (EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_GET_TAG, static_cast<int>(kTagBytes), tag.data()) !=
+      1)
     fail("EVP_CIPHER_CTX_ctrl(EVP_CTRL_GCM_GET_TAG)");
   return tag;
 }
 
-struct GcmDecryptor::State {
-  Context ctx;
-};
-
-GcmDecryptor::GcmDecryptor(const Key& key, const Nonce& nonce, std::span<const std::uint8_t> aad)
-    : state_(std::make_unique<State>(State{start_gcm(false, key, nonce, aad)})) {}
-
-GcmDecryptor::~GcmDecryptor() = default;
-
-void GcmDecryptor::update(std::span<const std::uint8_t> in, std::uint8_t* out) {
-  feed(state_->ctx.get(), false, in, out);
-}
-
-bool GcmDecryptor::finish(const Tag& tag) {
+bool GcmKey::open(const Nonce& nonce, std::span<const std::uint8_t> aad,
+                  std::span<std::uint8_t> data, const Tag& tag) {
+  EVP_CIPHER_CTX* ctx = state_->ctx.get();
+  state_->start(false, nonce, aad);
+  feed(ctx, false, data);
   Tag expected = tag;  // the control takes a non-const pointer
-  if (EVP_CIPHER_CTX_ctrl(state_->ctx.get(), EVP_CTRL_GCM_SET_TAG, static_cast<int>(kTagBytes),
+  if (EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_SET_TAG, static_cast<int>(kTagBytes),
                           expected.data()) != 1)
     fail("EVP_CIPHER_CTX_ctrl(EVP_CTRL_GCM_SET_TAG)");
   std::uint8_t rest[16];
   int written = 0;
   // A wrong tag is the only way the final call fails once the tag is set.
-  const bool authentic = EVP_DecryptFinal_ex(state_->ctx.get(), rest, &written) == 1;
+  const bool authentic = EVP_DecryptFinal_ex(ctx, rest, &written) == 1;
   ERR_clear_error();
   return authentic;
 }
