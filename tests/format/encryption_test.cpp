@@ -95,6 +95,6 @@ TEST(EncryptedFormat, SegmentSizes) {
     EXPECT_EQ(f::plain_size(c.sealed), c.plain);
   }
   // Sizes no stream gives: shorter than a tag, or a last segment of nothing after others.
-  for (std::uint64_t sealed : {0ull, 15ull, S + 17, S + 32, 2 * S + 48})
+  for (std::uint64_t sealed : {std::uint64_t{0}, std::uint64_t{15}, S + 17, S + 32, 2 * S + 48})
     EXPECT_EQ(f::plain_size(sealed), std::nullopt) << sealed;
 }

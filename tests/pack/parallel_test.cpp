@@ -228,10 +228,10 @@ TEST(Threads, AFileThatCannotBeReadInTheMiddleEndsTheRunAndLeavesNothing) {
     const auto before = t.files();
     RecordingUi ui;
     EXPECT_EQ(t.pack(options("arhiv", threads, "10"), ui), Outcome::Failed);
-    ASSERT_EQ(ui.messages.size(), 2u) << testing::PrintToString(ui.messages);
+    ASSERT_EQ(ui.messages.size(), 1u) << testing::PrintToString(ui.messages);
     EXPECT_TRUE(ui.messages[0].starts_with(msg::cannot_read(t.work + "\\sub\\m.bin", "")))
         << ui.messages[0];
-    EXPECT_EQ(ui.messages[1], msg::kFailedRunUndone);
+    EXPECT_TRUE(ui.messages[0].ends_with(msg::kFailedRunUndone));
     EXPECT_EQ(t.files(), before);
   }
 }
