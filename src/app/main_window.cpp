@@ -234,14 +234,15 @@ void TMain::FormCreate() {
   y += 20 + kGap;
   // The password, masked; under it the choice to encrypt the data with it, which only a typed
   // password enables, and then the password typed again.
-  constexpr int kPasswordGroupHeight = 108, kRepeatLabelWidth = 56;
+  constexpr int kPasswordGroupHeight = 108, kRepeatLabelWidth = 62;
   create_control(WC_BUTTONW, IDC_MASKEDIT1_GROUP, IDS_MAIN_MASKEDIT1_GROUP, BS_GROUPBOX, inner_left, y,
                  inner_width, kPasswordGroupHeight);
   create_control(WC_EDITW, IDC_MASKEDIT1, 0, WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD, field_left, y + 22,
                  field_width, kEditHeight, WS_EX_CLIENTEDGE);
   ::SendMessageW(control(IDC_MASKEDIT1), EM_LIMITTEXT, kPasswordLimit, 0);
+  // The box's caption is the longest of the column: it takes the group's whole inside.
   create_control(WC_BUTTONW, IDC_MAIN_ENCRYPT, IDS_MAIN_ENCRYPT, WS_TABSTOP | BS_AUTOCHECKBOX | WS_DISABLED,
-                 field_left, y + 50, field_width, 20);
+                 inner_left + 4, y + 50, inner_width - 6, 20);
   create_control(WC_STATICW, IDC_MAIN_PASSWORD_REPEAT_LABEL, IDS_MAIN_PASSWORD_REPEAT, SS_NOPREFIX | WS_DISABLED,
                  field_left, y + 79, kRepeatLabelWidth, 16);
   create_control(WC_EDITW, IDC_MAIN_PASSWORD_REPEAT, 0, WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD | WS_DISABLED,
