@@ -280,6 +280,7 @@ TEST(Cli, SelfExtractingArchivesRunOnTheirOwn) {
       {"single", {}, "sfx.exe", ""},
       {"multi-volume renamed, with password", {"-v", "20", "-p", "пароль"}, "setup.exe", "пароль\n"},
       {"dotted name", {"-v", "40"}, "my.setup.exe", ""},
+      {"encrypted, multi-volume", {"-e", "-p", "пароль", "-v", "20"}, "enc.exe", "пароль\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

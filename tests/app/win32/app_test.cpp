@@ -535,50 +535,55 @@ TEST(Program, RequestsOnAMappedDrive) {
 
 TEST(Program, SelfExtractingArchiveAsksForItsPasswordInTheInputBox) {
   NEED_DISPLAY();
-  Desk maker;
-  maker.app->close();
-  requests::DirectDialog direct(maker.prompts);
-  PackOptions options;
-  options.archive_name = "sfx";
-  options.password = "пароль";
-  options.self_extracting = true;
-  options.multi_volume = true;
-  options.volume_size_kb = "30";
-  options.program_folder = std::string(format::folder_part(gui_program()));  // Tarvik.sfx
-  ASSERT_EQ(requests::pack({maker.d, {"a.txt", "b b.txt", "sub dir"}}, options, OperationCode::PackRequest, "", direct),
-            Outcome::Done);
-  TempDir place;
-  for (const auto& e : fs::list_directory(maker.d)) {
-    if (!e.name.starts_with("sfx.")) continue;
-    fs::rename_replace(maker.in_d(e.name), place.win(e.name.ends_with(".exe") ? "setup.exe" : "setup" + e.name.substr(3)));
-  }
-  // Answers the input box as a user would: types the password and presses OK.
-  std::atomic<bool> answered{false};
-  std::wstring prompt;
-  std::thread user([&] {
-    for (int i = 0; i < 600 && !answered; ++i) {
-      HWND box = ::FindWindowW(nullptr, L"Введите пароль");
-      if (box) {
-        wchar_t text[512] = {};
-        ::GetDlgItemTextW(box, IDC_INPUT_PROMPT, text, 512);
-        prompt = text;
-        ::SetDlgItemTextW(box, IDC_INPUT_EDIT, L"пароль");
-        ::SendMessageW(box, WM_COMMAND, IDOK, 0);
-        answered = true;
-      }
-      ::Sleep(100);
+  // Plain, and encrypted (the key from the password typed, the data decrypted).
+  for (const bool encrypt : {false, true}) {
+    SCOPED_TRACE(encrypt ? "encrypted" : "plain");
+    Desk maker;
+    maker.app->close();
+    requests::DirectDialog direct(maker.prompts);
+    PackOptions options;
+    options.archive_name = "sfx";
+    options.password = "пароль";
+    options.encrypt = encrypt;
+    options.self_extracting = true;
+    options.multi_volume = true;
+    options.volume_size_kb = "30";
+    options.program_folder = std::string(format::folder_part(gui_program()));  // Tarvik.sfx
+    ASSERT_EQ(requests::pack({maker.d, {"a.txt", "b b.txt", "sub dir"}}, options, OperationCode::PackRequest, "", direct),
+              Outcome::Done);
+    TempDir place;
+    for (const auto& e : fs::list_directory(maker.d)) {
+      if (!e.name.starts_with("sfx.")) continue;
+      fs::rename_replace(maker.in_d(e.name), place.win(e.name.ends_with(".exe") ? "setup.exe" : "setup" + e.name.substr(3)));
     }
-  });
-  const int status = run_command(in_quotes(place.win("setup.exe")) + L" ignored*<");
-  answered = true;
-  user.join();
-  EXPECT_EQ(status, 0);
-  // The box names the archive it asks for.
-  EXPECT_EQ(codepage::narrow(prompt).starts_with(msg::password_prompt("")), true) << codepage::narrow(prompt);
-  EXPECT_TRUE(codepage::narrow(prompt).ends_with("\\setup.exe")) << codepage::narrow(prompt);
-  auto got = snapshot(place.native());
-  const auto want = maker.tree();
-  for (const char* name : {"a.txt", "b b.txt", "sub dir/c.txt"}) EXPECT_EQ(got[name], want.at(name)) << name;
+    // Answers the input box as a user would: types the password and presses OK.
+    std::atomic<bool> answered{false};
+    std::wstring prompt;
+    std::thread user([&] {
+      for (int i = 0; i < 600 && !answered; ++i) {
+        HWND box = ::FindWindowW(nullptr, L"Введите пароль");
+        if (box) {
+          wchar_t text[512] = {};
+          ::GetDlgItemTextW(box, IDC_INPUT_PROMPT, text, 512);
+          prompt = text;
+          ::SetDlgItemTextW(box, IDC_INPUT_EDIT, L"пароль");
+          ::SendMessageW(box, WM_COMMAND, IDOK, 0);
+          answered = true;
+        }
+        ::Sleep(100);
+      }
+    });
+    const int status = run_command(in_quotes(place.win("setup.exe")) + L" ignored*<");
+    answered = true;
+    user.join();
+    EXPECT_EQ(status, 0);
+    // The box names the archive it asks for.
+    EXPECT_EQ(codepage::narrow(prompt).starts_with(msg::password_prompt("")), true) << codepage::narrow(prompt);
+    EXPECT_TRUE(codepage::narrow(prompt).ends_with("\\setup.exe")) << codepage::narrow(prompt);
+    auto got = snapshot(place.native());
+    const auto want = maker.tree();
+    for (const char* name : {"a.txt", "b b.txt", "sub dir/c.txt"}) EXPECT_EQ(got[name], want.at(name)) << name;
+  }
 }
 
 // ---- Tarvik.exe killed mid-run, and the next start ----
