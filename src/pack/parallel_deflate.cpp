@@ -156,28 +156,21 @@ ParallelDeflater::ParallelDeflater(unsigned threads, int level)
   window_ = static_cast<std::size_t>(n) * kBlocksInFlightPerWorker;
   compressors_ = std::make_unique<Compressors>(
       level_, level_ > Z_BEST_COMPRESSION ? std::min<std::size_t>(n, kMaxNearOptimal) : n);
-  threads_.reserve(n);
-  try {
-    for (unsigned i = 0; i < n; ++i) threads_.emplace_back([this] { work(); });
-  } catch (...) {
-    {
-      std::lock_guard lock(mutex_);
-      stop_ = true;
-    }
-    to_workers_.notify_all();
-    for (auto& t : threads_) t.join();
-    throw;
-  }
+  threads_.start(n, [this] { work(); }, [this] { stop(); });
 }
 
-ParallelDeflater::~ParallelDeflater() {
+void ParallelDeflater::stop() {
   {
     std::lock_guard lock(mutex_);
     stop_ = true;
   }
   compressors_->stop();
   to_workers_.notify_all();
-  for (auto& t : threads_) t.join();
+}
+
+ParallelDeflater::~ParallelDeflater() {
+  stop();
+  threads_.join();
 }
 
 void ParallelDeflater::submit(const std::string& path, std::uint64_t size) {

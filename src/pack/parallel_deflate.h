@@ -67,7 +67,7 @@ class ParallelDeflater {
   // taken: the deflater is only destroyed.
   std::optional<std::uint64_t> take(SpillBuffer& out, const std::function<bool()>& poll);
 
-  unsigned workers() const { return static_cast<unsigned>(threads_.size()); }
+  unsigned workers() const { return threads_.size(); }
   std::size_t window() const { return window_; }
 
  private:
@@ -90,6 +90,7 @@ class ParallelDeflater {
   class Compressors;
 
   void work();
+  void stop();  // tells the workers to return
 
   std::mutex mutex_;
   std::condition_variable to_workers_;
@@ -104,7 +105,7 @@ class ParallelDeflater {
   bool stop_ = false;
   int level_;
   std::unique_ptr<Compressors> compressors_;
-  std::vector<std::thread> threads_;
+  WorkerThreads threads_;
 };
 
 }  // namespace tarvik

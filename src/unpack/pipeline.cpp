@@ -75,26 +75,21 @@ class ExtractionPipeline::QueueSource final : public PackedSource {
 ExtractionPipeline::ExtractionPipeline(unsigned threads, RollbackJournal* journal,
                                        std::function<void()> poll)
     : journal_(journal), poll_(std::move(poll)) {
-  const unsigned n = worker_count(threads);
-  workers_.reserve(n);
-  try {
-    for (unsigned i = 0; i < n; ++i) workers_.emplace_back([this] { work(); });
-  } catch (...) {
-    cancel_ = true;
-    to_idle_.notify_all();
-    for (auto& t : workers_) t.join();
-    throw;
-  }
+  workers_.start(worker_count(threads), [this] { work(); }, [this] { stop(); });
 }
 
-ExtractionPipeline::~ExtractionPipeline() {
+void ExtractionPipeline::stop() {
   {
     std::lock_guard lock(mutex_);
     cancel_ = true;
   }
   to_idle_.notify_all();
   to_feeding_.notify_all();
-  for (auto& t : workers_) t.join();
+}
+
+ExtractionPipeline::~ExtractionPipeline() {
+  stop();
+  workers_.join();
   // What is still in hand goes now, newest first: the work files are deleted, then the folder
   // levels that an extraction one entry after the other would not have reached.
   for (auto it = in_hand_.rbegin(); it != in_hand_.rend(); ++it) {

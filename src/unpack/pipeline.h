@@ -47,6 +47,7 @@
 #include <vector>
 
 #include "format/messages.h"
+#include "ops/workers.h"
 #include "platform/error.h"
 #include "platform/fs.h"
 #include "unpack/entry_file.h"
@@ -107,6 +108,7 @@ class ExtractionPipeline {
   };
 
   void work();
+  void stop();  // tells the workers to return
   // An entry inflated whole: its packed data come in one piece, its output fits the buffer.
   static bool is_whole(const Entry& entry);
   std::vector<unsigned char> take_whole(Entry& entry);  // its one piece (none when empty)
@@ -136,7 +138,7 @@ class ExtractionPipeline {
   std::size_t queued_ = 0;                      // packed bytes waiting in pieces
   bool walk_waits_ = false;
   std::atomic<bool> cancel_{false};
-  std::vector<std::thread> workers_;
+  WorkerThreads workers_;
 };
 
 }  // namespace tarvik::unpack
