@@ -94,6 +94,45 @@ refuses_wrong_password() {
 }
 check "Windows refuses a wrong password of the Linux encrypted archive" refuses_wrong_password
 
+# A failed run of the Windows program gives everything back, as the Linux one's does: a
+# later volume missing, and (as root, on a small file system of its own) a full disk. The
+# target holds the user's older files, which the archive's would replace.
+user_tree() {  # user_tree FOLDER: the target's files as the user left them
+  mkdir -p "$1/папка/вложенная"
+  printf 'моя версия\n' > "$1/отчёт.txt"
+  printf 'мои числа\n' > "$1/числа.txt"
+}
+unchanged() {  # unchanged FOLDER SNAPSHOT: the folder is as the snapshot says
+  local now
+  now=$(cd "$1" && find . -printf '%y %p %s\n' | sort && find . -type f -exec sha1sum {} + | sort)
+  [ "$now" = "$2" ] && return
+  diff <(echo "$2") <(echo "$now") | head -n 10 >&2
+  return 1
+}
+snapshot_of() { (cd "$1" && find . -printf '%y %p %s\n' | sort && find . -type f -exec sha1sum {} + | sort); }
+mkdir -p "$work/missing"
+cp "$src"/win-multi.0*.kzv "$work/missing/"
+rm "$work/missing/win-multi.003.kzv"
+user_tree "$work/missing-target"
+before=$(snapshot_of "$work/missing-target")
+fails_and_gives_back() {  # fails_and_gives_back TARGET SNAPSHOT ARCHIVE [ARGS...]
+  local target=$1 snap=$2; shift 2
+  ! "$wine_run" "$win" unpack "$@" -C "$target" >/dev/null 2>&1 && unchanged "$target" "$snap"
+}
+check "Windows: a missing later volume leaves the target as it was" \
+  fails_and_gives_back "$work/missing-target" "$before" "$work/missing/win-multi.001.kzv" -p Пароль
+small="$work/small"
+mkdir -p "$small"
+if [ "$(id -u)" = 0 ] && mount -t tmpfs -o size=400k tmpfs "$small" 2>/dev/null; then
+  user_tree "$small/target"
+  before=$(snapshot_of "$small/target")
+  check "Windows: a full disk mid-unpack leaves the target as it was" \
+    fails_and_gives_back "$small/target" "$before" "$src/win.kzv"
+  umount -l "$small"
+else
+  echo "skip Windows: a full disk mid-unpack (needs root to mount a small file system)"
+fi
+
 # A drive root: T:\ is a folder of its own; the header's source folder is "T:\" and the paths
 # are "T:\a.txt", without a doubled separator.
 root="$work/root"
