@@ -12,8 +12,10 @@
 #include "app/application.h"
 #include "app/resource.h"
 #include "format/messages.h"
+#include "pack/packer.h"
 #include "platform/codepage.h"
 #include "platform/fs.h"
+#include "requests/operations.h"
 #include "test_support.h"
 
 using namespace tarvik;
@@ -405,6 +407,45 @@ TEST(Browser, ExtractsChosenRowsUnderTheProgressDialog) {
     v.click(IDC_VIEW_BITBTN2);
     EXPECT_TRUE(v.main_alive());
   }
+}
+
+// An encrypted archive: its rows are shown after the password (names, sizes and dates are
+// not encrypted), a chosen row is decrypted without a second question; a wrong password shows
+// nothing and the window stays.
+TEST(Browser, EncryptedArchiveShowsItsRowsAndExtractsThem) {
+  NEED_DISPLAY();
+  Viewer v;
+  const std::string source = v.dir.win("src");
+  test::write_file(*fs::to_native(source + "\\A\\b.txt"), noise(90000, 1));  // two segments
+  test::write_file(*fs::to_native(source + "\\a.txt"), "top a");
+  PackOptions options;
+  options.archive_name = "e";
+  options.password = "пароль шифрования";
+  options.encrypt = true;
+  RecordingUi packing;
+  requests::DirectDialog direct(packing);
+  ASSERT_EQ(requests::pack({source, {"A", "a.txt"}}, options, OperationCode::PackRequest, "", direct),
+            Outcome::Done)
+      << testing::PrintToString(packing.messages);
+  const std::string archive = v.arch + "\\e.kzv";
+  fs::rename_replace(source + "\\e.kzv", archive);
+
+  v.prompts.answers.push_back("не тот");
+  EXPECT_FALSE(v.view().open(archive));
+  EXPECT_EQ(v.prompts.messages, Names{std::string(msg::kWrongPassword)});
+  EXPECT_TRUE(v.main_alive());
+  v.prompts.messages.clear();
+
+  v.prompts.answers.push_back(options.password);
+  ASSERT_TRUE(v.view().open(archive));
+  EXPECT_EQ(v.names(), (Names{"A\\", "a.txt"}));
+  v.select({"A"});
+  v.click(IDC_VIEW_BITBTN3);
+  EXPECT_EQ(v.prompts.messages, Names{std::string(msg::kExtractionDone)});
+  EXPECT_EQ(v.prompts.questions.size(), 2u);  // the wrong answer and the right one, no more
+  EXPECT_EQ(v.tree().at("A/b.txt"), noise(90000, 1));
+  EXPECT_FALSE(fs::exists(v.program + "\\Tarvik_file.tmp"));
+  v.click(IDC_VIEW_BITBTN2);
 }
 
 // The ways the browser is not shown, or ends the program, and that nothing is written.
