@@ -430,7 +430,9 @@ void TMain::BitBtn5Click() {
   // the drives are not walked for the progress maximum first.
   if (folder_.find('\\') == std::string::npos) s.items.clear();
   parts_.bar->preset_caption(load_string(IDS_MAIN_PACKING));
-  requests::pack(s, pack_options(), OperationCode::PackFromWindow, volume_file_name_, *parts_.bar);
+  const PackOptions options = pack_options();
+  const Outcome outcome = requests::pack(s, options, OperationCode::PackFromWindow, volume_file_name_, *parts_.bar);
+  say_packed(outcome, options);
   refresh();
   focus_list();
 }
@@ -450,7 +452,7 @@ void TMain::BitBtn1Click() {
   parts_.bar->preset_caption(load_string(IDS_MAIN_UNPACKING));
   // A failed check (a damaged archive, a refused password) has shown its message: the window
   // stays as it was, folder, selection and options.
-  requests::unpack(job, *parts_.bar, *parts_.ui);
+  say_unpacked(requests::unpack(job, *parts_.bar, *parts_.ui), job.archive);
   refresh();
   focus_list();
 }
@@ -621,6 +623,40 @@ std::optional<std::size_t> TMain::chosen_archive() {
     return std::nullopt;
   }
   return index;
+}
+
+void TMain::say(std::string_view text) {
+  HWND status = control(IDC_STATUSBAR1);
+  // One panel over the whole width: the word is longer than the first of the three.
+  int whole = -1;
+  ::SendMessageW(status, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(&whole));
+  ::SendMessageW(status, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(codepage::widen(text).c_str()));
+}
+
+std::string TMain::status_text() const {
+  HWND status = control(IDC_STATUSBAR1);
+  const LRESULT length = ::SendMessageW(status, SB_GETTEXTLENGTHW, 0, 0);
+  std::wstring text(LOWORD(length) + 1, L'\0');
+  ::SendMessageW(status, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text.data()));
+  text.resize(LOWORD(length));
+  return codepage::narrow(text);
+}
+
+void TMain::say_packed(Outcome outcome, const PackOptions& options) {
+  if (outcome == Outcome::Aborted) return say(msg::kRunAbortedUndone);
+  if (outcome != Outcome::Done) return say(msg::kPackFailed);
+  const std::string first = format::volume_file_name(folder_, options.archive_name,
+                                                     {options.multi_volume, options.self_extracting}, 1);
+  const auto summary = requests::summarize(first);
+  say(msg::archive_made(format::file_name_part(first), summary ? summary->files : 0,
+                        summary ? summary->bytes : 0));
+}
+
+void TMain::say_unpacked(Outcome outcome, const std::string& archive) {
+  if (outcome == Outcome::Aborted) return say(msg::kRunAbortedUndone);
+  if (outcome != Outcome::Done) return say(msg::kUnpackFailed);
+  const auto summary = requests::summarize(archive);
+  say(msg::files_unpacked(summary ? summary->files : 0, folder_));
 }
 
 void TMain::show_message(std::string_view text) {

@@ -517,6 +517,7 @@ TEST(MainWindow, PackAndUnpackCommands) {
   EXPECT_EQ(desk.prompts.messages, std::vector<std::string>{std::string(msg::kNothingSelected)});
   EXPECT_EQ(snapshot(desk.dir.native() / "d"), before);
   EXPECT_FALSE(desk.journal_left());
+  EXPECT_EQ(main.status_text(), msg::kPackFailed);
 
   // Unpack and Browse with nothing selected, or with a folder: "Не выбран архив для распаковки!".
   for (int button : {IDC_MAIN_BITBTN1, IDC_MAIN_BITBTN4}) {
@@ -548,6 +549,15 @@ TEST(MainWindow, PackAndUnpackCommands) {
   ASSERT_EQ(archive.records.size(), 5u);  // "sub dir" and c.txt, "Фото" and снимок.bin, отчёт.txt
   EXPECT_EQ(archive.records[4].path, *codepage::to_archive(desk.in_d("отчёт.txt")));
   EXPECT_FALSE(desk.journal_left());
+  // The status bar says what was made: the archive, its three files, its size.
+  EXPECT_EQ(main.status_text(), msg::archive_made("копия.kzv", 3, fs::file_size(desk.in_d("копия.kzv"))));
+
+  // The same name again: the packing driver's message, and the status bar says no archive
+  // was made.
+  desk.click(IDC_MAIN_BITBTN5);
+  EXPECT_EQ(desk.prompts.messages, std::vector<std::string>{std::string(msg::kArchiveExists)});
+  EXPECT_EQ(main.status_text(), msg::kPackFailed);
+  desk.prompts.messages.clear();
 
   // Unpack it elsewhere: the same tree comes back; the list is re-read afterwards.
   TempDir other;
@@ -573,6 +583,7 @@ TEST(MainWindow, PackAndUnpackCommands) {
   EXPECT_TRUE(tree == packed);
   EXPECT_EQ(desk.names(), (std::vector<std::string>{"sub dir", "Фото", "копия.kzv", "отчёт.txt"}));
   EXPECT_FALSE(desk.journal_left());
+  EXPECT_EQ(main.status_text(), msg::files_unpacked(3, other.win()));
 
   // A pack after the unpack names that archive in its caption.
   main.open_folder(desk.d);
@@ -969,5 +980,6 @@ TEST(MainWindow, UnpackOfAnArchiveThatFailsItsCheckReturnsToTheWindow) {
     EXPECT_EQ(::SendMessageW(desk.main().control(IDC_CHECKBOX1), BM_GETCHECK, 0, 0), BST_CHECKED);
     EXPECT_EQ(snapshot(desk.dir.native() / "d"), before);
     EXPECT_FALSE(desk.journal_left());
+    EXPECT_EQ(desk.main().status_text(), msg::kUnpackFailed);
   }
 }
