@@ -983,3 +983,85 @@ TEST(MainWindow, UnpackOfAnArchiveThatFailsItsCheckReturnsToTheWindow) {
     EXPECT_EQ(desk.main().status_text(), msg::kUnpackFailed);
   }
 }
+
+namespace {
+
+// Sets the modified time of a file or folder to `day` days after 1 January 2020.
+void set_modified(const std::string& path, int day) {
+  HANDLE h = ::CreateFileW(codepage::widen(path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
+  SYSTEMTIME t{2020, 1, 0, 1, 12, 0, 0, 0};
+  FILETIME time;
+  ::SystemTimeToFileTime(&t, &time);
+  ULARGE_INTEGER v{{time.dwLowDateTime, time.dwHighDateTime}};
+  v.QuadPart += static_cast<ULONGLONG>(day) * 24 * 3600 * 10000000ull;
+  time = {v.LowPart, v.HighPart};
+  EXPECT_TRUE(::SetFileTime(h, nullptr, nullptr, &time));
+  ::CloseHandle(h);
+}
+
+}  // namespace
+
+// A click on a column's header, as the header control takes it, sorts the file list by that
+// column with the folders first; a second click reverses; the header shows the arrow on that
+// column alone; the selection stays with its entries, the order with a refresh; the archive
+// name is not touched.
+TEST(MainWindow, HeaderClickSorts) {
+  NEED_DISPLAY();
+  Desk desk;
+  TMain& main = desk.main();
+  // а.txt 12 bytes, отчёт.txt 30, Б.txt 40000; modified in the order а.txt, отчёт.txt, Б.txt,
+  // and the folder Фото before "sub dir".
+  set_modified(desk.in_d("а.txt"), 1);
+  set_modified(desk.in_d("отчёт.txt"), 2);
+  set_modified(desk.in_d("Б.txt"), 3);
+  set_modified(desk.in_d("Фото"), 1);
+  set_modified(desk.in_d("sub dir"), 2);
+  main.open_folder(desk.d);
+  ASSERT_EQ(desk.names(), (std::vector<std::string>{"sub dir", "Фото", "а.txt", "Б.txt", "отчёт.txt"}));
+  desk.select({"Б.txt"});
+  main.set_archive_name("свой");
+  HWND header = ListView_GetHeader(main.list());
+  const auto click_header = [&](int column) {
+    RECT r{};
+    Header_GetItemRect(header, column, &r);
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    ::SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::SendMessageW(header, WM_LBUTTONUP, 0, at);
+  };
+  struct Case {
+    const char* what;
+    int column;
+    bool ascending;
+    std::vector<std::string> order;
+  };
+  const Case cases[] = {
+      {"name, down", 0, false, {"Фото", "sub dir", "отчёт.txt", "Б.txt", "а.txt"}},
+      {"size, up", 1, true, {"sub dir", "Фото", "а.txt", "отчёт.txt", "Б.txt"}},
+      {"size, down", 1, false, {"Фото", "sub dir", "Б.txt", "отчёт.txt", "а.txt"}},
+      {"type, up", 2, true, {"sub dir", "Фото", "а.txt", "Б.txt", "отчёт.txt"}},
+      {"modified, up", 3, true, {"Фото", "sub dir", "а.txt", "отчёт.txt", "Б.txt"}},
+      {"modified, down", 3, false, {"sub dir", "Фото", "Б.txt", "отчёт.txt", "а.txt"}},
+      {"name, up", 0, true, {"sub dir", "Фото", "а.txt", "Б.txt", "отчёт.txt"}},
+      {"modified, up again", 3, true, {"Фото", "sub dir", "а.txt", "отчёт.txt", "Б.txt"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    click_header(c.column);
+    EXPECT_EQ(desk.names(), c.order);
+    for (int i = 0; i < 4; ++i) {
+      HDITEMW item{};
+      item.mask = HDI_FORMAT;
+      Header_GetItem(header, i, &item);
+      const int arrow = item.fmt & (HDF_SORTUP | HDF_SORTDOWN);
+      EXPECT_EQ(arrow, i != c.column ? 0 : c.ascending ? HDF_SORTUP : HDF_SORTDOWN) << "column " << i;
+    }
+    EXPECT_EQ(main.selection().items, std::vector<std::string>{"Б.txt"});
+    EXPECT_EQ(window_text(main.edit1()), "свой");
+  }
+  main.refresh();
+  EXPECT_EQ(desk.names(), cases[std::size(cases) - 1].order);
+  EXPECT_EQ(main.selection().items, std::vector<std::string>{"Б.txt"});
+}
+
