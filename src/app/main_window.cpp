@@ -306,6 +306,16 @@ LRESULT TMain::notify(const NMHDR& header) {
     case NM_CLICK:
       ShellListView1Click();
       return 0;
+    case LVN_ITEMCHANGED: {
+      // The arrow keys (and Home, End, Page Up and Down) move the focus to a row and select
+      // it: that row proposes its name as a click does. Rows selected by the program (Ctrl+A,
+      // a request, a refresh) do not take the focus, and propose nothing.
+      const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+      if (change.iItem >= 0 && !list_.rearranging() && (change.uChanged & LVIF_STATE) && (change.uNewState & LVIS_FOCUSED) &&
+          (change.uNewState & LVIS_SELECTED) && !((change.uOldState & LVIS_FOCUSED) && (change.uOldState & LVIS_SELECTED)))
+        propose_name(static_cast<std::size_t>(change.iItem));
+      return 0;
+    }
     case LVN_ITEMACTIVATE:
       ShellListView1DblClick(reinterpret_cast<const NMITEMACTIVATE&>(header).iItem);
       return 0;
@@ -515,9 +525,12 @@ void TMain::ShellComboBox1Change() {
 }
 
 void TMain::ShellListView1Click() {
-  const auto index = list_.first_selected();
-  if (!index) return;
-  const ShellEntry& entry = entries()[*index];
+  if (const auto index = list_.first_selected()) propose_name(*index);
+}
+
+void TMain::propose_name(std::size_t index) {
+  if (index >= entries().size()) return;
+  const ShellEntry& entry = entries()[index];
   if (entry.is_drive) return;  // "C:" names no archive
   const DWORD attributes = ::GetFileAttributesW(codepage::widen_path(entry.path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || attributes == kSystemFolderAttributes) return;

@@ -96,6 +96,9 @@ class TMain final : public Window, public requests::MainWindow {
   bool encrypting();
   void ShellComboBox1Change();
   void ShellListView1Click();
+  // The archive name proposed by the entry at `index` (its name without extension), as a click
+  // or the arrow keys choose it.
+  void propose_name(std::size_t index);
   void ShellListView1DblClick(int index);
   bool ShellListView1Edited(int index, const wchar_t* new_name);
   void N1Click();  // About

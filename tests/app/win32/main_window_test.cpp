@@ -1065,3 +1065,41 @@ TEST(MainWindow, HeaderClickSorts) {
   EXPECT_EQ(main.selection().items, std::vector<std::string>{"Б.txt"});
 }
 
+// The arrow keys (and Home, End) move the selection in the file list, and the row they reach
+// proposes its name as a click does; Ctrl+A proposes nothing.
+TEST(MainWindow, ArrowKeysProposeAName) {
+  NEED_DISPLAY();
+  Desk desk;
+  TMain& main = desk.main();
+  HWND list = main.list();
+  main.open_folder(desk.d);
+  ASSERT_EQ(desk.names(), (std::vector<std::string>{"sub dir", "Фото", "а.txt", "Б.txt", "отчёт.txt"}));
+  desk.select({"sub dir"});
+  ListView_SetItemState(list, 0, LVIS_FOCUSED, LVIS_FOCUSED);
+  ::SetFocus(list);
+  main.set_archive_name("свой");
+  struct Case {
+    const char* what;
+    WPARAM key;
+    const char* proposed;
+  };
+  const Case cases[] = {{"Down", VK_DOWN, "Фото"}, {"Down", VK_DOWN, "а"}, {"End", VK_END, "отчёт"},
+                        {"Up", VK_UP, "Б"},        {"Home", VK_HOME, "sub dir"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ::SendMessageW(list, WM_KEYDOWN, c.key, 1);
+    ::SendMessageW(list, WM_KEYUP, c.key, 1);
+    EXPECT_EQ(window_text(main.edit1()), c.proposed);
+    EXPECT_EQ(main.selection().items.size(), 1u);
+  }
+  main.set_archive_name("свой");
+  BYTE keys[256] = {};
+  ::GetKeyboardState(keys);
+  keys[VK_CONTROL] = 0x80;
+  ::SetKeyboardState(keys);
+  ::SendMessageW(list, WM_KEYDOWN, 'A', 0);
+  keys[VK_CONTROL] = 0;
+  ::SetKeyboardState(keys);
+  EXPECT_EQ(ListView_GetSelectedCount(list), 5u);
+  EXPECT_EQ(window_text(main.edit1()), "свой");
+}
