@@ -235,7 +235,7 @@ TEST(MainWindow, LayoutAndCaptions) {
   // Every button and check box carries an Alt accelerator, each letter its own.
   std::map<std::wstring, int> accelerators;
   for (int id : {IDC_MAIN_BITBTN2, IDC_MAIN_BITBTN5, IDC_MAIN_BITBTN1, IDC_MAIN_BITBTN4, IDC_MAIN_BITBTN3,
-                 IDC_MAIN_BITBTN6, IDC_CHECKBOX1, IDC_CHECKBOX2}) {
+                 IDC_MAIN_BITBTN6, IDC_CHECKBOX1, IDC_CHECKBOX2, IDC_MAIN_ENCRYPT}) {
     const std::wstring letter = accelerator(window_text(desk.main().control(id)));
     EXPECT_FALSE(letter.empty()) << window_text(desk.main().control(id));
     EXPECT_EQ(++accelerators[letter], 1) << window_text(desk.main().control(id));
