@@ -48,11 +48,21 @@ requests::StartResult Application::start(const std::vector<std::string>& args) {
 void Application::run_loop() {
   MSG msg;
   while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    // Tab and the arrow keys move between the main window's controls.
-    if (main_->hwnd() && ::IsDialogMessageW(main_->hwnd(), &msg)) continue;
+    if (take_key(msg)) continue;
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
   }
+}
+
+bool Application::take_key(MSG& msg) {
+  // Tab and the arrow keys move between the main window's controls; Alt and a letter press
+  // the button whose caption underlines it.
+  HWND main = main_->hwnd();
+  if (!main) return false;
+  if (msg.message == WM_SYSCHAR && (msg.hwnd == main || ::IsChild(main, msg.hwnd)) &&
+      click_accelerator(main, static_cast<wchar_t>(msg.wParam)))
+    return true;
+  return ::IsDialogMessageW(main, &msg);
 }
 
 void Application::close() {

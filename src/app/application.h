@@ -38,6 +38,9 @@ class Application {
   requests::StartResult start(const std::vector<std::string>& args);
   // The message loop until the main window closes.
   void run_loop();
+  // What the loop does with a message before it is dispatched: Tab, the arrow keys and the
+  // Alt accelerators of the main window's controls. true when it was taken.
+  bool take_key(MSG& msg);
   // Closes the main window (the program ends with the loop).
   void close();
 

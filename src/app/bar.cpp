@@ -88,6 +88,10 @@ Outcome TBar::run(const RunRequest& request, std::uint64_t total,
   if (owner_enabled) ::EnableWindow(owner_, FALSE);
   ::ShowWindow(hwnd(), SW_SHOW);
   ::SetForegroundWindow(hwnd());
+  // "Свернуть" has the focus and is the default: Enter, Space and Esc minimise; Abort takes a
+  // click or Alt+П.
+  ::SendMessageW(hwnd(), DM_SETDEFID, IDC_BITBTN2, 0);
+  ::SendMessageW(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item(IDC_BITBTN2)), TRUE);
   ::SetTimer(hwnd(), kRefreshTimer, kRefreshInterval, nullptr);
 
   const DWORD thread = ::GetCurrentThreadId();
@@ -116,6 +120,11 @@ Outcome TBar::run(const RunRequest& request, std::uint64_t total,
       quit_code = msg.wParam;
       continue;
     }
+    // A letter typed without Alt is no accelerator here: the dialog takes no text, and a
+    // stray key must not press "Прервать".
+    const bool ours = msg.hwnd == hwnd() || ::IsChild(hwnd(), msg.hwnd);
+    if (ours && msg.message == WM_CHAR) continue;
+    if (ours && msg.message == WM_SYSCHAR && click_accelerator(hwnd(), static_cast<wchar_t>(msg.wParam))) continue;
     if (!::IsDialogMessageW(hwnd(), &msg)) {
       ::TranslateMessage(&msg);
       ::DispatchMessageW(&msg);
@@ -144,8 +153,9 @@ INT_PTR TBar::handle(UINT message, WPARAM wparam, LPARAM lparam) {
       return TRUE;
     case WM_COMMAND:
       if (LOWORD(wparam) == IDC_BITBTN1) BitBtn1Click();
-      if (LOWORD(wparam) == IDC_BITBTN2) BitBtn2Click();
-      return TRUE;  // Escape and Enter do not close the dialog
+      // Esc minimises as "Свернуть" does; nothing closes the dialog.
+      if (LOWORD(wparam) == IDC_BITBTN2 || LOWORD(wparam) == IDCANCEL) BitBtn2Click();
+      return TRUE;
     case WM_CLOSE:
       return TRUE;  // the user cannot close it
     case WM_TIMER:

@@ -8,6 +8,9 @@
 // refresh timer; messages and questions are carried to the window's thread and answered
 // there; pump() reports Abort. When the operation has returned, the one-shot Timer1 (10 ms)
 // ends the dialog's loop and hides it; a minimised dialog is restored by the next run.
+//
+// Keys: "Свернуть" has the focus and is the default button, so Enter, Space and Esc minimise;
+// "Прервать" is no tab stop and takes a click or Alt+П, never a key pressed by accident.
 #pragma once
 
 #include <atomic>
@@ -37,6 +40,8 @@ class TBar final : public Dialog, public requests::ProgressDialog {
   Outcome run(const RunRequest& request, std::uint64_t total,
               const std::function<Outcome(Operation&)>& operation) override;
   bool running() const { return running_; }
+  // Abort was asked in the run under way (or the last one).
+  bool abort_asked() const { return abort_; }
 
  protected:
   INT_PTR handle(UINT message, WPARAM wparam, LPARAM lparam) override;

@@ -83,10 +83,11 @@ constexpr std::array<const char*, kImageSize> kFileMap{{
 }};
 constexpr COLORREF kMaskColour = RGB(255, 0, 255);
 
-HBITMAP draw_image(const std::array<const char*, kImageSize>& map) {
+// The map drawn at `size` x `size` pixels: each of its cells a block of the scaled size.
+HBITMAP draw_image(const std::array<const char*, kImageSize>& map, int size) {
   HDC screen = ::GetDC(nullptr);
   HDC dc = ::CreateCompatibleDC(screen);
-  HBITMAP bitmap = ::CreateCompatibleBitmap(screen, kImageSize, kImageSize);
+  HBITMAP bitmap = ::CreateCompatibleBitmap(screen, size, size);
   ::ReleaseDC(nullptr, screen);
   HGDIOBJ old = ::SelectObject(dc, bitmap);
   for (int y = 0; y < kImageSize; ++y) {
@@ -94,7 +95,10 @@ HBITMAP draw_image(const std::array<const char*, kImageSize>& map) {
       COLORREF colour = kMaskColour;
       for (const Ink& ink : kInks)
         if (ink.key == map[static_cast<std::size_t>(y)][x]) colour = ink.colour;
-      ::SetPixelV(dc, x, y, colour);
+      const RECT cell{x * size / kImageSize, y * size / kImageSize, (x + 1) * size / kImageSize,
+                      (y + 1) * size / kImageSize};
+      ::SetBkColor(dc, colour);
+      ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &cell, nullptr, 0, nullptr);  // fills the cell
     }
   }
   ::SelectObject(dc, old);
@@ -220,27 +224,39 @@ void TViewArhiv::FormCreate() {
     LVCOLUMNW column{};
     column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
     column.fmt = i >= 3 ? LVCFMT_RIGHT : LVCFMT_LEFT;
-    column.cx = ::MulDiv(i == 0 ? kNameColumnWidth : kColumnWidth, dpi, 96);
+    column.cx = column_width(i, title, dpi);
     column.pszText = title.data();
     column.iSubItem = i;
     ListView_InsertColumn(list_, i, &column);
   }
-  create_images();
+  // The rows are as high as their images: both grow with the dots per inch.
+  create_images(::MulDiv(kImageSize, dpi, 96));
   ListView_SetImageList(list_, images_, LVSIL_SMALL);
 
-  // Client area of 640 x 486 pixels (at 96 dots per inch).
+  // Client area of 640 x 486 pixels (at 96 dots per inch), within the screen's work area.
   RECT r{0, 0, ::MulDiv(kClientWidth, dpi, 96), ::MulDiv(kClientHeight, dpi, 96)};
   ::AdjustWindowRectEx(&r, static_cast<DWORD>(::GetWindowLongW(view, GWL_STYLE)), FALSE,
                        static_cast<DWORD>(::GetWindowLongW(view, GWL_EXSTYLE)));
-  ::SetWindowPos(view, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT work{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  ::SetWindowPos(view, nullptr, 0, 0, std::min(r.right - r.left, work.right - work.left),
+                 std::min(r.bottom - r.top, work.bottom - work.top), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   layout();
 }
 
-void TViewArhiv::create_images() {
-  images_ = ::ImageList_Create(kImageSize, kImageSize, ILC_COLOR24 | ILC_MASK, 2, 0);
+int TViewArhiv::column_width(int column, const std::wstring& title, int dpi) const {
+  // At least the width of the list's design, wider where a header or a full date needs it:
+  // the header's text with its margins, the date with a cell's.
+  int width = ::MulDiv(column == 0 ? kNameColumnWidth : kColumnWidth, dpi, 96);
+  width = std::max(width, ListView_GetStringWidth(list_, title.c_str()) + ::MulDiv(24, dpi, 96));
+  if (column == 2) width = std::max(width, ListView_GetStringWidth(list_, L"88.88.8888 88:88") + ::MulDiv(16, dpi, 96));
+  return width;
+}
+
+void TViewArhiv::create_images(int size) {
+  images_ = ::ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, 2, 0);
   for (const auto* map : {&kFolderMap, &kFileMap}) {
-    HBITMAP bitmap = draw_image(*map);
+    HBITMAP bitmap = draw_image(*map, size);
     ::ImageList_AddMasked(images_, bitmap, kMaskColour);
     ::DeleteObject(bitmap);
   }
@@ -315,8 +331,10 @@ bool TViewArhiv::open(const std::string& archive, Opened how) {
   RECT r;
   ::GetWindowRect(hwnd(), &r);
   const int w = r.right - r.left, h = r.bottom - r.top;
-  ::SetWindowPos(hwnd(), HWND_TOP, (::GetSystemMetrics(SM_CXSCREEN) - w) / 2,
-                 (::GetSystemMetrics(SM_CYSCREEN) - h) / 2, 0, 0, SWP_NOSIZE);
+  RECT work{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  ::SetWindowPos(hwnd(), HWND_TOP, std::max(work.left, (work.left + work.right - w) / 2),
+                 std::max(work.top, (work.top + work.bottom - h) / 2), 0, 0, SWP_NOSIZE);
   ::ShowWindow(hwnd(), ::IsIconic(hwnd()) ? SW_RESTORE : SW_SHOW);
   ::SetForegroundWindow(hwnd());
   ::SetFocus(list_);

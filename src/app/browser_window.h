@@ -71,7 +71,8 @@ class TViewArhiv final : public Window {
   void BitBtn2Click();
   void BitBtn3Click();
 
-  void create_images();
+  void create_images(int size);
+  int column_width(int column, const std::wstring& title, int dpi) const;
   void layout();
   std::vector<std::size_t> selected_rows() const;
   // After a listing: the rows, the level; a failed check closes the browser.

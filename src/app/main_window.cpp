@@ -306,6 +306,16 @@ LRESULT TMain::notify(const NMHDR& header) {
     case NM_CLICK:
       ShellListView1Click();
       return 0;
+    case LVN_ITEMCHANGED: {
+      // The arrow keys (and Home, End, Page Up and Down) move the focus to a row and select
+      // it: that row proposes its name as a click does. Rows selected by the program (Ctrl+A,
+      // a request, a refresh) do not take the focus, and propose nothing.
+      const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+      if (change.iItem >= 0 && !list_.rearranging() && (change.uChanged & LVIF_STATE) && (change.uNewState & LVIS_FOCUSED) &&
+          (change.uNewState & LVIS_SELECTED) && !((change.uOldState & LVIS_FOCUSED) && (change.uOldState & LVIS_SELECTED)))
+        propose_name(static_cast<std::size_t>(change.iItem));
+      return 0;
+    }
     case LVN_ITEMACTIVATE:
       ShellListView1DblClick(reinterpret_cast<const NMITEMACTIVATE&>(header).iItem);
       return 0;
@@ -430,7 +440,9 @@ void TMain::BitBtn5Click() {
   // the drives are not walked for the progress maximum first.
   if (folder_.find('\\') == std::string::npos) s.items.clear();
   parts_.bar->preset_caption(load_string(IDS_MAIN_PACKING));
-  requests::pack(s, pack_options(), OperationCode::PackFromWindow, volume_file_name_, *parts_.bar);
+  const PackOptions options = pack_options();
+  const Outcome outcome = requests::pack(s, options, OperationCode::PackFromWindow, volume_file_name_, *parts_.bar);
+  say_packed(outcome, options);
   refresh();
   focus_list();
 }
@@ -450,7 +462,7 @@ void TMain::BitBtn1Click() {
   parts_.bar->preset_caption(load_string(IDS_MAIN_UNPACKING));
   // A failed check (a damaged archive, a refused password) has shown its message: the window
   // stays as it was, folder, selection and options.
-  requests::unpack(job, *parts_.bar, *parts_.ui);
+  say_unpacked(requests::unpack(job, *parts_.bar, *parts_.ui), job.archive);
   refresh();
   focus_list();
 }
@@ -513,9 +525,12 @@ void TMain::ShellComboBox1Change() {
 }
 
 void TMain::ShellListView1Click() {
-  const auto index = list_.first_selected();
-  if (!index) return;
-  const ShellEntry& entry = entries()[*index];
+  if (const auto index = list_.first_selected()) propose_name(*index);
+}
+
+void TMain::propose_name(std::size_t index) {
+  if (index >= entries().size()) return;
+  const ShellEntry& entry = entries()[index];
   if (entry.is_drive) return;  // "C:" names no archive
   const DWORD attributes = ::GetFileAttributesW(codepage::widen_path(entry.path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || attributes == kSystemFolderAttributes) return;
@@ -621,6 +636,40 @@ std::optional<std::size_t> TMain::chosen_archive() {
     return std::nullopt;
   }
   return index;
+}
+
+void TMain::say(std::string_view text) {
+  HWND status = control(IDC_STATUSBAR1);
+  // One panel over the whole width: the word is longer than the first of the three.
+  int whole = -1;
+  ::SendMessageW(status, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(&whole));
+  ::SendMessageW(status, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(codepage::widen(text).c_str()));
+}
+
+std::string TMain::status_text() const {
+  HWND status = control(IDC_STATUSBAR1);
+  const LRESULT length = ::SendMessageW(status, SB_GETTEXTLENGTHW, 0, 0);
+  std::wstring text(LOWORD(length) + 1, L'\0');
+  ::SendMessageW(status, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text.data()));
+  text.resize(LOWORD(length));
+  return codepage::narrow(text);
+}
+
+void TMain::say_packed(Outcome outcome, const PackOptions& options) {
+  if (outcome == Outcome::Aborted) return say(msg::kRunAbortedUndone);
+  if (outcome != Outcome::Done) return say(msg::kPackFailed);
+  const std::string first = format::volume_file_name(folder_, options.archive_name,
+                                                     {options.multi_volume, options.self_extracting}, 1);
+  const auto summary = requests::summarize(first);
+  say(msg::archive_made(format::file_name_part(first), summary ? summary->files : 0,
+                        summary ? summary->bytes : 0));
+}
+
+void TMain::say_unpacked(Outcome outcome, const std::string& archive) {
+  if (outcome == Outcome::Aborted) return say(msg::kRunAbortedUndone);
+  if (outcome != Outcome::Done) return say(msg::kUnpackFailed);
+  const auto summary = requests::summarize(archive);
+  say(msg::files_unpacked(summary ? summary->files : 0, folder_));
 }
 
 void TMain::show_message(std::string_view text) {

@@ -8,7 +8,7 @@
 //
 // The commands check the selection and start their operation under the progress dialog
 // (requests/operations.h); the options keep what the user typed between operations; the file
-// list is re-read after Pack and Unpack. The start-up dispatch fills the same controls through
+// list is re-read after Pack and Unpack, and the status bar says what they did. The start-up dispatch fills the same controls through
 // the MainWindow seam. Messages and questions go through the Ui given to attach().
 #pragma once
 
@@ -67,6 +67,9 @@ class TMain final : public Window, public requests::MainWindow {
   // Re-reads the shown folder, keeping the selected names selected.
   void refresh();
 
+  // The status bar's word about the last operation ("" before the first).
+  std::string status_text() const;
+
   HWND combo() const { return box_.hwnd(); }
   HWND list() const { return list_.hwnd(); }
   HWND edit1() const { return control(IDC_EDIT1); }
@@ -93,6 +96,9 @@ class TMain final : public Window, public requests::MainWindow {
   bool encrypting();
   void ShellComboBox1Change();
   void ShellListView1Click();
+  // The archive name proposed by the entry at `index` (its name without extension), as a click
+  // or the arrow keys choose it.
+  void propose_name(std::size_t index);
   void ShellListView1DblClick(int index);
   bool ShellListView1Edited(int index, const wchar_t* new_name);
   void N1Click();  // About
@@ -113,6 +119,10 @@ class TMain final : public Window, public requests::MainWindow {
   void focus_list();
   void focus_list_if_lost();
   void show_message(std::string_view text);
+  // Says in the status bar, across its whole width, what the last operation did.
+  void say(std::string_view text);
+  void say_packed(Outcome outcome, const PackOptions& options);
+  void say_unpacked(Outcome outcome, const std::string& archive);
   HWND create_control(const wchar_t* type, int id, UINT caption, DWORD style, int x, int y, int w,
                       int h, DWORD ex_style = 0);
 

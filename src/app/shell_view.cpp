@@ -248,14 +248,86 @@ void FileList::create(HWND parent, int id, const RECT& place, HFONT font, int dp
     column.pszText = title.data();
     ListView_InsertColumn(hwnd_, i++, &column);
   }
+  show_sort_arrow();
 }
 
 void FileList::show(std::vector<ShellEntry> entries) {
   ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
   entries_ = std::move(entries);
+  if (sort_column_ != Column::Name || !sort_ascending_) sort_rows();  // read_folder's own order otherwise
   ListView_SetItemCountEx(hwnd_, static_cast<int>(entries_.size()), 0);
   if (!entries_.empty()) ListView_EnsureVisible(hwnd_, 0, FALSE);
   ::InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void FileList::sort_by(Column column, bool ascending) {
+  sort_column_ = column;
+  sort_ascending_ = ascending;
+  sort_rows();
+  show_sort_arrow();
+  ::InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void FileList::sort_rows() {
+  const std::size_t n = entries_.size();
+  // The rows' states go with their entries (a virtual list keeps them by row number).
+  std::vector<UINT> states(n);
+  for (std::size_t i = 0; i < n && hwnd_; ++i)
+    states[i] = ListView_GetItemState(hwnd_, static_cast<int>(i), LVIS_SELECTED | LVIS_FOCUSED);
+  std::vector<std::string> names(n);
+  for (std::size_t i = 0; i < n; ++i) names[i] = sort_key(entries_[i].label);
+  std::vector<std::wstring> types;
+  if (sort_column_ == Column::Type) {
+    types.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+      const ShellEntry& e = entries_[i];
+      types[i] = e.is_drive ? e.type
+                 : e.is_directory ? cached_type(L"\\", FILE_ATTRIBUTE_DIRECTORY).type
+                                  : lower(cached_type(extension_of(e.label), FILE_ATTRIBUTE_NORMAL).type);
+    }
+  }
+  const auto compare = [&](std::size_t a, std::size_t b) {  // <0, 0, >0 within a group
+    const ShellEntry &x = entries_[a], &y = entries_[b];
+    int order = 0;
+    switch (sort_column_) {
+      case Column::Name: break;
+      case Column::Size: order = x.size < y.size ? -1 : x.size > y.size; break;
+      case Column::Type: order = types[a].compare(types[b]); break;
+      case Column::Modified: order = ::CompareFileTime(&x.modified, &y.modified); break;
+    }
+    if (order == 0) order = names[a].compare(names[b]);
+    return order;
+  };
+  std::vector<std::size_t> order(n);
+  for (std::size_t i = 0; i < n; ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    if (entries_[a].is_directory != entries_[b].is_directory) return entries_[a].is_directory;
+    const int c = compare(a, b);
+    return sort_ascending_ ? c < 0 : c > 0;
+  });
+  std::vector<ShellEntry> sorted;
+  sorted.reserve(n);
+  for (std::size_t i : order) sorted.push_back(std::move(entries_[i]));
+  entries_ = std::move(sorted);
+  if (!hwnd_) return;
+  rearranging_ = true;
+  ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  for (std::size_t i = 0; i < n; ++i)
+    if (states[order[i]]) ListView_SetItemState(hwnd_, static_cast<int>(i), states[order[i]], LVIS_SELECTED | LVIS_FOCUSED);
+  rearranging_ = false;
+}
+
+void FileList::show_sort_arrow() {
+  HWND header = ListView_GetHeader(hwnd_);
+  const int count = Header_GetItemCount(header);
+  for (int i = 0; i < count; ++i) {
+    HDITEMW item{};
+    item.mask = HDI_FORMAT;
+    Header_GetItem(header, i, &item);
+    item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+    if (i == static_cast<int>(sort_column_)) item.fmt |= sort_ascending_ ? HDF_SORTUP : HDF_SORTDOWN;
+    Header_SetItem(header, i, &item);
+  }
 }
 
 std::vector<std::size_t> FileList::selected() const {
@@ -326,6 +398,14 @@ bool FileList::notify(const NMHDR& header, LRESULT& result) {
         }
         ::lstrcpynW(item.pszText, text_.c_str(), item.cchTextMax);
       }
+      result = 0;
+      return true;
+    }
+    case LVN_COLUMNCLICK: {
+      const int index = reinterpret_cast<const NMLISTVIEW&>(header).iSubItem;
+      if (index < 0 || index > static_cast<int>(Column::Modified)) return true;
+      const auto column = static_cast<Column>(index);
+      sort_by(column, column == sort_column_ ? !sort_ascending_ : true);
       result = 0;
       return true;
     }

@@ -1,7 +1,8 @@
 // The main window's two shell views, ours over the file system: the folder box (an owner-drawn
 // combo box of My Computer, the drives and the path of the current folder) and the file list
 // (a report view of the folder's entries with the shell's icons from the system image list:
-// name, size, type, modified; folders first; hidden and system entries shown). The list is a
+// name, size, type, modified; folders first, sorted by a column's header; hidden and system
+// entries shown). The list is a
 // virtual list view: only the rows on screen are asked for their texts and icons, so a folder
 // of ten thousand entries opens as fast as it can be read.
 #pragma once
@@ -64,12 +65,29 @@ class FileList {
   // Gives the entry the focus rectangle and scrolls it into view (without selecting it).
   void focus(std::size_t index);
   std::optional<std::size_t> find(const std::string& name) const;
-  // The list's own notifications (texts, icons, colours, type-ahead); true when handled.
+  // The list's own notifications (texts, icons, colours, type-ahead, a click on a column's
+  // header); true when handled.
   bool notify(const NMHDR& header, LRESULT& result);
+
+  // The order of the rows: folders first, then files, each group by the column's key (name,
+  // size, type or date; the name decides between equal keys), up or down. A click on a header
+  // sorts by its column, a second click reverses; the header shows the arrow.
+  enum class Column { Name, Size, Type, Modified };
+  void sort_by(Column column, bool ascending);
+  Column sort_column() const { return sort_column_; }
+  bool sort_ascending() const { return sort_ascending_; }
+  // True while the rows are put in a new order: their states change, not the user's choice.
+  bool rearranging() const { return rearranging_; }
 
  private:
   void fill_row(std::size_t index);
+  // Puts entries_ in the order asked for, keeping the selected and focused rows.
+  void sort_rows();
+  void show_sort_arrow();
   HWND hwnd_ = nullptr;
+  Column sort_column_ = Column::Name;
+  bool sort_ascending_ = true;
+  bool rearranging_ = false;
   std::vector<ShellEntry> entries_;
   std::wstring text_;  // the text handed out last
 };

@@ -24,6 +24,32 @@ void set_window_text(HWND hwnd, std::string_view utf8) {
   ::SetWindowTextW(hwnd, codepage::widen(utf8).c_str());
 }
 
+bool click_accelerator(HWND parent, wchar_t letter) {
+  const auto upper = [](wchar_t c) {
+    wchar_t text[2] = {c, 0};
+    ::CharUpperBuffW(text, 1);
+    return text[0];
+  };
+  const wchar_t wanted = upper(letter);
+  for (HWND child = ::GetWindow(parent, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    if (!::IsWindowVisible(child) || !::IsWindowEnabled(child)) continue;
+    if (!(::SendMessageW(child, WM_GETDLGCODE, 0, 0) & DLGC_BUTTON)) continue;
+    if ((::GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX) continue;
+    const std::wstring caption = codepage::widen(window_text(child));
+    for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
+      if (caption[i] != L'&') continue;
+      if (caption[i + 1] == L'&') {  // "&&" is an ampersand shown
+        ++i;
+        continue;
+      }
+      if (upper(caption[i + 1]) != wanted) break;
+      ::SendMessageW(child, BM_CLICK, 0, 0);
+      return true;
+    }
+  }
+  return false;
+}
+
 void report_exception(HWND owner, const char* what) noexcept {
   try {
     ::MessageBoxW(owner, codepage::widen(what).c_str(), codepage::widen(load_string(IDS_APP_TITLE)).c_str(),

@@ -14,6 +14,11 @@ namespace tarvik::app {
 std::string load_string(UINT id);
 std::string window_text(HWND hwnd);
 void set_window_text(HWND hwnd, std::string_view utf8);
+// Alt and a letter: clicks the visible, enabled button (or check box) of `parent` whose caption
+// marks that letter with "&", case ignored as the user's locale has it. true when one was.
+// (The dialog manager's own search compares only Latin letters without regard to case under
+// some systems; ours takes Cyrillic as well.)
+bool click_accelerator(HWND parent, wchar_t letter);
 // The last-resort report of an exception that reached a window procedure.
 void report_exception(HWND owner, const char* what) noexcept;
 

@@ -1,6 +1,7 @@
 #include "format/messages.h"
 
 #include <cstdio>
+#include <iterator>
 
 #include "format/printable.h"
 
@@ -43,6 +44,44 @@ std::string shown_path(std::string_view path) {
 
 std::string archive_created(std::string_view archive) {
   return join({"Создан архив ", Path{archive}});
+}
+
+std::string file_count(std::uint64_t files) {
+  const std::uint64_t tens = files % 100, ones = files % 10;
+  const char* word = "файлов";
+  if (tens < 11 || tens > 14) {
+    if (ones == 1) word = "файл";
+    if (ones >= 2 && ones <= 4) word = "файла";
+  }
+  return std::to_string(files) + " " + word;
+}
+
+std::string size_words(std::uint64_t bytes) {
+  if (bytes < 1024) return std::to_string(bytes) + " байт";
+  const char* units[] = {"КБ", "МБ", "ГБ", "ТБ"};
+  std::size_t unit = 0;
+  std::uint64_t scale = 1024;
+  while (unit + 1 < std::size(units) && bytes >= scale * 1024) {
+    scale *= 1024;
+    ++unit;
+  }
+  // Tenths, rounded; one decimal below 100 units, none above.
+  const std::uint64_t tenths = (bytes * 10 + scale / 2) / scale;
+  std::string number = std::to_string(tenths / 10);
+  if (tenths < 1000 && tenths % 10 != 0) number += "," + std::to_string(tenths % 10);
+  if (tenths >= 1000) number = std::to_string((bytes + scale / 2) / scale);
+  return number + " " + units[unit];
+}
+
+std::string archive_made(std::string_view archive_name, std::uint64_t files, std::uint64_t bytes) {
+  return join({"Создан архив ", archive_name, ": ", std::string_view(file_count(files)), ", ",
+               std::string_view(size_words(bytes))});
+}
+
+std::string files_unpacked(std::uint64_t files, std::string_view folder) {
+  const bool one = files % 10 == 1 && files % 100 != 11;
+  return join({one ? "Распакован " : "Распаковано ", std::string_view(file_count(files)), " в ",
+               Path{folder}});
 }
 
 std::string no_errors_found(std::string_view archive) {
@@ -248,6 +287,7 @@ MessageKind kind_of(std::string_view text) {
     return text.starts_with(whole.substr(0, whole.find(stop)));
   };
   if (begins(journal, ":")) return MessageKind::Information;
+  if (text.starts_with("Распакован ") || text.starts_with("Распаковано ")) return MessageKind::Information;
   if (begins(volume_size, ":") || begins(archive_name, ":")) return MessageKind::Warning;
   return MessageKind::Error;
 }

@@ -192,6 +192,21 @@ std::string shown_path(std::string_view path);
 std::string archive_created(std::string_view archive);
 std::string no_errors_found(std::string_view archive);
 
+// Our own words at the end of a run, in the main window's status bar, and the message that
+// ends a self-extracting run.
+// "Создан архив X.kzv: 12 файлов, 3,4 МБ" (the archive's file name, its file entries, the
+// bytes of its volumes).
+std::string archive_made(std::string_view archive_name, std::uint64_t files, std::uint64_t bytes);
+// "Распаковано 40 файлов в <folder>" ("Распакован 1 файл в ...").
+std::string files_unpacked(std::uint64_t files, std::string_view folder);
+inline constexpr std::string_view kRunAbortedUndone = "Прервано: всё возвращено";
+inline constexpr std::string_view kPackFailed = "Архив не создан";
+inline constexpr std::string_view kUnpackFailed = "Архив не распакован";
+// "1 файл", "2 файла", "5 файлов", "21 файл".
+std::string file_count(std::uint64_t files);
+// A size as a person reads it: "512 байт", "12,5 КБ", "3,4 МБ", "120 МБ", "1,5 ГБ".
+std::string size_words(std::uint64_t bytes);
+
 // Our own texts for failures the fixed texts do not cover; each names the file and the reason.
 std::string cannot_read(std::string_view file, std::string_view reason);
 std::string cannot_write(std::string_view file, std::string_view reason);

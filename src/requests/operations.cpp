@@ -9,6 +9,7 @@
 #include "ops/journal.h"
 #include "platform/error.h"
 #include "platform/fs.h"
+#include "unpack/walk.h"
 
 namespace tarvik::requests {
 
@@ -104,9 +105,15 @@ Outcome self_extracting_start(const std::string& exe, const std::string& program
                               ProgressDialog& dialog, Ui& ui) {
   if (!self_extract_password_ok(exe, ui)) return Outcome::EndProgram;
   if (!volume_checksum_ok(exe, ui)) return Outcome::EndProgram;
-  return dialog.run(
+  const Outcome outcome = dialog.run(
       {OperationCode::SelfExtract, program_folder, std::string(format::file_name_part(exe))},
       size_or_zero(exe), [&](Operation& op) { return Raspakovka_exe(exe, op); });
+  if (outcome == Outcome::Done) {
+    // Nothing else is shown of a self-extracting run: the user learns where the files went.
+    const auto summary = summarize(exe);
+    ui.show_message(msg::files_unpacked(summary ? summary->files : 0, format::folder_part(exe)));
+  }
+  return outcome;
 }
 
 std::optional<Outcome> run_if_self_extracting(const std::string& own_executable,
@@ -162,6 +169,40 @@ Outcome extract_named(const NamedJob& job, ProgressDialog& dialog, Ui& ui) {
       });
   if (outcome == Outcome::Done) ui.show_message(msg::kExtractionDone);
   return outcome;
+}
+
+namespace {
+class CountingVisitor final : public unpack::RecordVisitor {
+ public:
+  void folder(const unpack::Record&) override {}
+  void file(const unpack::Record&, unpack::EntryData&) override { ++files; }
+  std::uint64_t files = 0;
+};
+}  // namespace
+
+std::optional<ArchiveSummary> summarize(const std::string& first_volume) {
+  try {
+    SilentUi silent;
+    unpack::WalkOptions options;
+    options.first_volume = first_volume;
+    options.self_extracting = ends_in_volume_tail(first_volume) && !fs::is_directory(first_volume) &&
+                              format::fold_case(format::file_name_part(first_volume)).ends_with(".exe");
+    options.later_checksums = unpack::LaterChecksums::Skip;
+    CountingVisitor visitor;
+    if (unpack::walk_archive(options, visitor, silent) != Outcome::Done) return std::nullopt;
+    ArchiveSummary summary{visitor.files, size_or_zero(first_volume)};
+    const std::string folder(format::folder_part(first_volume));
+    std::string volume(format::file_name_part(first_volume));
+    for (int number = 2; number <= 999; ++number) {
+      volume = format::next_volume_file_name(volume, number);
+      const std::string path = format::join_path(folder, volume);
+      if (!fs::exists(path)) break;
+      summary.bytes += size_or_zero(path);
+    }
+    return summary;
+  } catch (...) {
+    return std::nullopt;
+  }
 }
 
 int exit_status(Outcome outcome) {

@@ -87,7 +87,8 @@ Outcome extract_chosen(const ChosenJob& job, ProgressDialog& dialog, Ui& ui);
 // ("Введите пароль"), the checksum of the executable, then under the dialog (code "6", the
 // executable's size as the maximum) Raspakovka_exe into the executable's folder, later volumes
 // beside it. A refused password or a failed checksum shows its message and gives EndProgram
-// without extracting anything. The journal lives in `program_folder`.
+// without extracting anything. The journal lives in `program_folder`. A run that is done ends
+// with one message naming the folder it filled ("Распаковано 40 файлов в <folder>").
 Outcome self_extracting_start(const std::string& exe, const std::string& program_folder,
                               ProgressDialog& dialog, Ui& ui);
 
@@ -121,6 +122,15 @@ struct NamedJob {
   std::string program_folder;         // where the journal lives
 };
 Outcome extract_named(const NamedJob& job, ProgressDialog& dialog, Ui& ui);
+
+// What an archive holds, for the word at the end of a run: its file entries and the bytes of
+// its volumes (a self-extracting first volume with its stub). Read from its records, data
+// seeked over; nullopt when the archive cannot be walked. Never throws; shows nothing.
+struct ArchiveSummary {
+  std::uint64_t files = 0;
+  std::uint64_t bytes = 0;
+};
+std::optional<ArchiveSummary> summarize(const std::string& first_volume);
 
 // The exit status of a program for the outcome of its run.
 inline constexpr int kExitOk = 0;

@@ -26,6 +26,11 @@ check "the reason names the missing edition" \
   bash -c "TARVIK_WIN32_RUNS=no TARVIK_WIN64_RUNS=yes bash '$repo/scripts/windows-editions' |
     sed -n 2p | grep -q 'cannot run 32-bit'"
 
+# A fresh clone runs every script: none calls a tool by an absolute path outside the
+# repository and the system's own folders.
+check "the scripts call nothing outside the repository" \
+  bash -c "! grep -nE '(^|[^A-Za-z0-9_.$])/(work|home|opt|srv|root|mnt)/' '$repo'/scripts/* '$repo'/cmake/wine-run '$repo'/cmake/wine-drive"
+
 # A prefix folder that holds something not made by wine-run is neither removed nor changed.
 work=$(mktemp -d "${TMPDIR:-/tmp}/tarvik-scripts.XXXXXX")
 trap 'rm -rf "$work"' EXIT

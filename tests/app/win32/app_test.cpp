@@ -130,8 +130,9 @@ TEST(Windows, FiveWindowsWithTheirCaptions) {
   EXPECT_EQ(client.bottom, ::MulDiv(84, dpi, 96));
   EXPECT_EQ(text_of(app.bar().item(IDC_LABEL2)), "Распаковка");
   EXPECT_EQ(text_of(app.bar().item(IDC_LABEL1)), "файл");
-  EXPECT_EQ(text_of(app.bar().item(IDC_BITBTN1)), "Прервать");
-  EXPECT_EQ(text_of(app.bar().item(IDC_BITBTN2)), "Свернуть");
+  // The buttons' captions with their Alt accelerators (the "&" is shown as an underline).
+  EXPECT_EQ(text_of(app.bar().item(IDC_BITBTN1)), "&Прервать");
+  EXPECT_EQ(text_of(app.bar().item(IDC_BITBTN2)), "&Свернуть");
   EXPECT_TRUE(::GetWindowLongW(app.bar().item(IDC_PROGRESSBAR1), GWL_STYLE) & PBS_SMOOTH);
   // Closing the progress dialog is refused.
   ::SendMessageW(bar, WM_CLOSE, 0, 0);
@@ -305,6 +306,84 @@ TEST(Windows, MinimisedDialogComesBackRestored) {
   EXPECT_EQ(text_of(desk.app->bar().item(IDC_LABEL2)), "Упаковка: a.kzv");
 }
 
+// The progress dialog's keys, pressed into its own message loop while an operation is held
+// in the middle: "Свернуть" has the focus and is the default, so Enter, Space, Esc and Alt+С
+// minimise and the operation goes on; a letter alone presses nothing; Alt+П aborts.
+TEST(Windows, ProgressDialogKeys) {
+  NEED_DISPLAY();
+  Desk desk;
+  TBar& bar = desk.app->bar();
+  HWND dialog = bar.hwnd();
+  HWND minimise = bar.item(IDC_BITBTN2);
+  EXPECT_FALSE(::GetWindowLongW(bar.item(IDC_BITBTN1), GWL_STYLE) & WS_TABSTOP);
+  const auto key = [](UINT message, WPARAM code) {
+    return [=] {
+      // lParam: a repeat count of 1, and for WM_SYSCHAR the Alt key down (bit 29).
+      const LPARAM lparam = message == WM_SYSCHAR ? (1 | (1 << 29)) : 1;
+      ::PostMessageW(::GetFocus(), message, code, lparam);
+      if (message == WM_KEYDOWN && code == VK_SPACE) ::PostMessageW(::GetFocus(), WM_KEYUP, code, lparam);
+    };
+  };
+  struct Step {
+    const char* what;
+    std::function<void()> press;
+    bool minimises;
+    bool aborts;
+  };
+  const Step steps[] = {
+      {"Enter", key(WM_KEYDOWN, VK_RETURN), true, false},
+      {"Space", key(WM_KEYDOWN, VK_SPACE), true, false},
+      {"Esc", key(WM_KEYDOWN, VK_ESCAPE), true, false},
+      {"п alone", key(WM_CHAR, L'п'), false, false},
+      {"Alt+С", key(WM_SYSCHAR, L'с'), true, false},
+      {"Alt+П", key(WM_SYSCHAR, L'п'), false, true},
+  };
+  std::atomic<bool> started{false}, give_up{false};
+  std::size_t step = 0;
+  int ticks = 0;
+  bool pressed = false;
+  std::vector<std::string> failures;
+  Ticker ticker(20, [&] {
+    if (++ticks > 3000) give_up = true;  // a guard: the steps never came to their end
+    if (!started) return give_up.load();
+    const Step& s = steps[step];
+    if (!::IsWindowVisible(dialog)) return give_up.load();
+    if (!pressed) {
+      if (::GetFocus() != minimise) failures.push_back(std::string(s.what) + ": the focus is not on Свернуть");
+      if (LOWORD(::SendMessageW(dialog, DM_GETDEFID, 0, 0)) != IDC_BITBTN2)
+        failures.push_back(std::string(s.what) + ": Свернуть is not the default button");
+      s.press();  // posted: handled before the next tick
+      pressed = true;
+      return false;
+    }
+    if ((::IsIconic(dialog) != FALSE) != s.minimises) failures.push_back(std::string(s.what) + ": minimised wrongly");
+    if (bar.abort_asked() != s.aborts) failures.push_back(std::string(s.what) + ": abort wrongly");
+    if (::IsIconic(dialog)) ::ShowWindow(dialog, SW_RESTORE);
+    pressed = false;
+    if (++step < std::size(steps)) return give_up.load();
+    give_up = !bar.abort_asked();  // the operation ends on Abort, or here when none came
+    return true;
+  });
+  RunRequest request;
+  request.code = OperationCode::PackFromWindow;
+  request.program_folder = desk.program;
+  const Outcome outcome = bar.run(request, 100, [&](Operation& op) {
+    started = true;
+    const ULONGLONG deadline = ::GetTickCount64() + 120000;  // a guard only
+    while (!op.poll() && !give_up && ::GetTickCount64() < deadline) ::Sleep(2);
+    return op.abort ? Outcome::Aborted : Outcome::Done;
+  });
+  EXPECT_FALSE(give_up) << "stopped at step " << step;
+  // The last step, Alt+П, ended the run: the dialog closed before its check.
+  EXPECT_EQ(step, std::size(steps) - 1);
+  EXPECT_TRUE(pressed);
+  EXPECT_TRUE(bar.abort_asked());
+  EXPECT_EQ(failures, std::vector<std::string>{});
+  EXPECT_EQ(outcome, Outcome::Aborted);
+  EXPECT_FALSE(::IsWindowVisible(dialog));
+  EXPECT_FALSE(desk.journal_left());
+}
+
 TEST(Windows, FailuresEndWithTheMessageAndWriteNothing) {
   NEED_DISPLAY();
   Desk desk;
@@ -389,7 +468,8 @@ TEST(Windows, SelfExtractingRunsInTheWindows) {
     EXPECT_TRUE(r.self_extracting);
     EXPECT_EQ(r.outcome, Outcome::Done);
     EXPECT_EQ(run.prompts.questions, std::vector<std::string>{"Введите пароль"});
-    EXPECT_TRUE(run.prompts.messages.empty());
+    // One word at the end: where the three files went.
+    EXPECT_EQ(run.prompts.messages, std::vector<std::string>{msg::files_unpacked(3, place.win())});
     EXPECT_FALSE(::IsWindowVisible(run.app->main().hwnd()));
     auto got = snapshot(place.native());
     const auto want = maker.tree();
@@ -556,12 +636,14 @@ TEST(Program, SelfExtractingArchiveAsksForItsPasswordInTheInputBox) {
       if (!e.name.starts_with("sfx.")) continue;
       fs::rename_replace(maker.in_d(e.name), place.win(e.name.ends_with(".exe") ? "setup.exe" : "setup" + e.name.substr(3)));
     }
-    // Answers the input box as a user would: types the password and presses OK.
-    std::atomic<bool> answered{false};
-    std::wstring prompt;
+    // Answers the input box as a user would: types the password and presses OK; then reads
+    // the message that ends the run and presses its OK.
+    std::atomic<bool> done{false};
+    std::wstring prompt, last_word;
     std::thread user([&] {
-      for (int i = 0; i < 600 && !answered; ++i) {
-        HWND box = ::FindWindowW(nullptr, L"Введите пароль");
+      bool answered = false;
+      for (int i = 0; i < 1200 && !done; ++i) {
+        HWND box = answered ? nullptr : ::FindWindowW(nullptr, L"Введите пароль");
         if (box) {
           wchar_t text[512] = {};
           ::GetDlgItemTextW(box, IDC_INPUT_PROMPT, text, 512);
@@ -570,13 +652,22 @@ TEST(Program, SelfExtractingArchiveAsksForItsPasswordInTheInputBox) {
           ::SendMessageW(box, WM_COMMAND, IDOK, 0);
           answered = true;
         }
+        HWND message = answered ? ::FindWindowW(L"#32770", L"Tarvik") : nullptr;
+        if (message) {
+          wchar_t text[1024] = {};
+          ::GetDlgItemTextW(message, 0xFFFF, text, 1024);  // the text of a message box
+          last_word = text;
+          ::PostMessageW(message, WM_COMMAND, IDOK, 0);
+          done = true;
+        }
         ::Sleep(100);
       }
     });
     const int status = run_command(in_quotes(place.win("setup.exe")) + L" ignored*<");
-    answered = true;
+    done = true;
     user.join();
     EXPECT_EQ(status, 0);
+    EXPECT_EQ(codepage::narrow(last_word), msg::files_unpacked(3, place.win()));
     // The box names the archive it asks for.
     EXPECT_EQ(codepage::narrow(prompt).starts_with(msg::password_prompt("")), true) << codepage::narrow(prompt);
     EXPECT_TRUE(codepage::narrow(prompt).ends_with("\\setup.exe")) << codepage::narrow(prompt);

@@ -141,6 +141,26 @@ struct Desk {
   }
 };
 
+// A caption as it is shown: the "&" that marks the Alt accelerator's letter is an underline.
+std::string shown(const std::string& caption) {
+  std::string text;
+  for (std::size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] == '&' && i + 1 < caption.size()) ++i;  // "&&" leaves one "&"
+    text += caption[i];
+  }
+  return text;
+}
+
+// The accelerator letter of a caption, lower case ("" when it has none).
+std::wstring accelerator(const std::string& caption) {
+  const std::wstring wide = codepage::widen(caption);
+  const auto at = wide.find(L'&');
+  if (at == std::wstring::npos || at + 1 >= wide.size()) return L"";
+  std::wstring letter = wide.substr(at + 1, 1);
+  ::CharLowerBuffW(letter.data(), 1);
+  return letter;
+}
+
 RECT rect_in(HWND parent, HWND child) {
   RECT r;
   ::GetWindowRect(child, &r);
@@ -212,11 +232,19 @@ TEST(MainWindow, LayoutAndCaptions) {
       {IDC_MAIN_LEVEL, "обычное", true},
   };
   const RECT options = rect_in(main, desk.main().control(IDC_GROUPBOX1));
+  // Every button and check box carries an Alt accelerator, each letter its own.
+  std::map<std::wstring, int> accelerators;
+  for (int id : {IDC_MAIN_BITBTN2, IDC_MAIN_BITBTN5, IDC_MAIN_BITBTN1, IDC_MAIN_BITBTN4, IDC_MAIN_BITBTN3,
+                 IDC_MAIN_BITBTN6, IDC_CHECKBOX1, IDC_CHECKBOX2, IDC_MAIN_ENCRYPT}) {
+    const std::wstring letter = accelerator(window_text(desk.main().control(id)));
+    EXPECT_FALSE(letter.empty()) << window_text(desk.main().control(id));
+    EXPECT_EQ(++accelerators[letter], 1) << window_text(desk.main().control(id));
+  }
   for (const Control& c : controls) {
     SCOPED_TRACE(c.text);
     HWND control = desk.main().control(c.id);
     ASSERT_TRUE(control);
-    EXPECT_EQ(window_text(control), c.text);
+    EXPECT_EQ(shown(window_text(control)), c.text);
     EXPECT_TRUE(::IsWindowVisible(control));
     const RECT r = rect_in(main, control);
     EXPECT_TRUE(inside(r, client));
@@ -489,6 +517,7 @@ TEST(MainWindow, PackAndUnpackCommands) {
   EXPECT_EQ(desk.prompts.messages, std::vector<std::string>{std::string(msg::kNothingSelected)});
   EXPECT_EQ(snapshot(desk.dir.native() / "d"), before);
   EXPECT_FALSE(desk.journal_left());
+  EXPECT_EQ(main.status_text(), msg::kPackFailed);
 
   // Unpack and Browse with nothing selected, or with a folder: "Не выбран архив для распаковки!".
   for (int button : {IDC_MAIN_BITBTN1, IDC_MAIN_BITBTN4}) {
@@ -520,6 +549,15 @@ TEST(MainWindow, PackAndUnpackCommands) {
   ASSERT_EQ(archive.records.size(), 5u);  // "sub dir" and c.txt, "Фото" and снимок.bin, отчёт.txt
   EXPECT_EQ(archive.records[4].path, *codepage::to_archive(desk.in_d("отчёт.txt")));
   EXPECT_FALSE(desk.journal_left());
+  // The status bar says what was made: the archive, its three files, its size.
+  EXPECT_EQ(main.status_text(), msg::archive_made("копия.kzv", 3, fs::file_size(desk.in_d("копия.kzv"))));
+
+  // The same name again: the packing driver's message, and the status bar says no archive
+  // was made.
+  desk.click(IDC_MAIN_BITBTN5);
+  EXPECT_EQ(desk.prompts.messages, std::vector<std::string>{std::string(msg::kArchiveExists)});
+  EXPECT_EQ(main.status_text(), msg::kPackFailed);
+  desk.prompts.messages.clear();
 
   // Unpack it elsewhere: the same tree comes back; the list is re-read afterwards.
   TempDir other;
@@ -545,6 +583,7 @@ TEST(MainWindow, PackAndUnpackCommands) {
   EXPECT_TRUE(tree == packed);
   EXPECT_EQ(desk.names(), (std::vector<std::string>{"sub dir", "Фото", "копия.kzv", "отчёт.txt"}));
   EXPECT_FALSE(desk.journal_left());
+  EXPECT_EQ(main.status_text(), msg::files_unpacked(3, other.win()));
 
   // A pack after the unpack names that archive in its caption.
   main.open_folder(desk.d);
@@ -607,6 +646,18 @@ TEST(MainWindow, FocusAndKeys) {
   keys[VK_CONTROL] = 0;
   ::SetKeyboardState(keys);
   EXPECT_EQ(ListView_GetSelectedCount(list), static_cast<UINT>(desk.names().size()));
+
+  // Alt and a button's letter, as the program's loop takes keys: Alt+О is "Обзор архива"
+  // (with folders among the selection: "Не выбран архив для распаковки!"), and the focus is
+  // back on the list.
+  desk.prompts.messages.clear();
+  desk.select({"Фото"});
+  ::SetFocus(list);
+  MSG alt{list, WM_SYSCHAR, L'о', 1 | (1 << 29), 0, {}};
+  EXPECT_TRUE(desk.app->take_key(alt));
+  EXPECT_EQ(desk.prompts.messages, std::vector<std::string>{std::string(msg::kNoArchiveChosen)});
+  EXPECT_EQ(::GetFocus(), list);
+  desk.prompts.messages = {std::string(msg::kNoArchiveChosen)};  // as the checks below expect
 
   // Enter on the archive's row, and a double-click on it: the browser, showing that archive.
   const auto names = desk.names();
@@ -929,5 +980,126 @@ TEST(MainWindow, UnpackOfAnArchiveThatFailsItsCheckReturnsToTheWindow) {
     EXPECT_EQ(::SendMessageW(desk.main().control(IDC_CHECKBOX1), BM_GETCHECK, 0, 0), BST_CHECKED);
     EXPECT_EQ(snapshot(desk.dir.native() / "d"), before);
     EXPECT_FALSE(desk.journal_left());
+    EXPECT_EQ(desk.main().status_text(), msg::kUnpackFailed);
   }
+}
+
+namespace {
+
+// Sets the modified time of a file or folder to `day` days after 1 January 2020.
+void set_modified(const std::string& path, int day) {
+  HANDLE h = ::CreateFileW(codepage::widen(path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
+  SYSTEMTIME t{2020, 1, 0, 1, 12, 0, 0, 0};
+  FILETIME time;
+  ::SystemTimeToFileTime(&t, &time);
+  ULARGE_INTEGER v{{time.dwLowDateTime, time.dwHighDateTime}};
+  v.QuadPart += static_cast<ULONGLONG>(day) * 24 * 3600 * 10000000ull;
+  time = {v.LowPart, v.HighPart};
+  EXPECT_TRUE(::SetFileTime(h, nullptr, nullptr, &time));
+  ::CloseHandle(h);
+}
+
+}  // namespace
+
+// A click on a column's header, as the header control takes it, sorts the file list by that
+// column with the folders first; a second click reverses; the header shows the arrow on that
+// column alone; the selection stays with its entries, the order with a refresh; the archive
+// name is not touched.
+TEST(MainWindow, HeaderClickSorts) {
+  NEED_DISPLAY();
+  Desk desk;
+  TMain& main = desk.main();
+  // а.txt 12 bytes, отчёт.txt 30, Б.txt 40000; modified in the order а.txt, отчёт.txt, Б.txt,
+  // and the folder Фото before "sub dir".
+  set_modified(desk.in_d("а.txt"), 1);
+  set_modified(desk.in_d("отчёт.txt"), 2);
+  set_modified(desk.in_d("Б.txt"), 3);
+  set_modified(desk.in_d("Фото"), 1);
+  set_modified(desk.in_d("sub dir"), 2);
+  main.open_folder(desk.d);
+  ASSERT_EQ(desk.names(), (std::vector<std::string>{"sub dir", "Фото", "а.txt", "Б.txt", "отчёт.txt"}));
+  desk.select({"Б.txt"});
+  main.set_archive_name("свой");
+  HWND header = ListView_GetHeader(main.list());
+  const auto click_header = [&](int column) {
+    RECT r{};
+    Header_GetItemRect(header, column, &r);
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    ::SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::SendMessageW(header, WM_LBUTTONUP, 0, at);
+  };
+  struct Case {
+    const char* what;
+    int column;
+    bool ascending;
+    std::vector<std::string> order;
+  };
+  const Case cases[] = {
+      {"name, down", 0, false, {"Фото", "sub dir", "отчёт.txt", "Б.txt", "а.txt"}},
+      {"size, up", 1, true, {"sub dir", "Фото", "а.txt", "отчёт.txt", "Б.txt"}},
+      {"size, down", 1, false, {"Фото", "sub dir", "Б.txt", "отчёт.txt", "а.txt"}},
+      {"type, up", 2, true, {"sub dir", "Фото", "а.txt", "Б.txt", "отчёт.txt"}},
+      {"modified, up", 3, true, {"Фото", "sub dir", "а.txt", "отчёт.txt", "Б.txt"}},
+      {"modified, down", 3, false, {"sub dir", "Фото", "Б.txt", "отчёт.txt", "а.txt"}},
+      {"name, up", 0, true, {"sub dir", "Фото", "а.txt", "Б.txt", "отчёт.txt"}},
+      {"modified, up again", 3, true, {"Фото", "sub dir", "а.txt", "отчёт.txt", "Б.txt"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    click_header(c.column);
+    EXPECT_EQ(desk.names(), c.order);
+    for (int i = 0; i < 4; ++i) {
+      HDITEMW item{};
+      item.mask = HDI_FORMAT;
+      Header_GetItem(header, i, &item);
+      const int arrow = item.fmt & (HDF_SORTUP | HDF_SORTDOWN);
+      EXPECT_EQ(arrow, i != c.column ? 0 : c.ascending ? HDF_SORTUP : HDF_SORTDOWN) << "column " << i;
+    }
+    EXPECT_EQ(main.selection().items, std::vector<std::string>{"Б.txt"});
+    EXPECT_EQ(window_text(main.edit1()), "свой");
+  }
+  main.refresh();
+  EXPECT_EQ(desk.names(), cases[std::size(cases) - 1].order);
+  EXPECT_EQ(main.selection().items, std::vector<std::string>{"Б.txt"});
+}
+
+// The arrow keys (and Home, End) move the selection in the file list, and the row they reach
+// proposes its name as a click does; Ctrl+A proposes nothing.
+TEST(MainWindow, ArrowKeysProposeAName) {
+  NEED_DISPLAY();
+  Desk desk;
+  TMain& main = desk.main();
+  HWND list = main.list();
+  main.open_folder(desk.d);
+  ASSERT_EQ(desk.names(), (std::vector<std::string>{"sub dir", "Фото", "а.txt", "Б.txt", "отчёт.txt"}));
+  desk.select({"sub dir"});
+  ListView_SetItemState(list, 0, LVIS_FOCUSED, LVIS_FOCUSED);
+  ::SetFocus(list);
+  main.set_archive_name("свой");
+  struct Case {
+    const char* what;
+    WPARAM key;
+    const char* proposed;
+  };
+  const Case cases[] = {{"Down", VK_DOWN, "Фото"}, {"Down", VK_DOWN, "а"}, {"End", VK_END, "отчёт"},
+                        {"Up", VK_UP, "Б"},        {"Home", VK_HOME, "sub dir"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ::SendMessageW(list, WM_KEYDOWN, c.key, 1);
+    ::SendMessageW(list, WM_KEYUP, c.key, 1);
+    EXPECT_EQ(window_text(main.edit1()), c.proposed);
+    EXPECT_EQ(main.selection().items.size(), 1u);
+  }
+  main.set_archive_name("свой");
+  BYTE keys[256] = {};
+  ::GetKeyboardState(keys);
+  keys[VK_CONTROL] = 0x80;
+  ::SetKeyboardState(keys);
+  ::SendMessageW(list, WM_KEYDOWN, 'A', 0);
+  keys[VK_CONTROL] = 0;
+  ::SetKeyboardState(keys);
+  EXPECT_EQ(ListView_GetSelectedCount(list), 5u);
+  EXPECT_EQ(window_text(main.edit1()), "свой");
 }
