@@ -567,7 +567,7 @@ TEST(Cli, ChangedEncryptedDataFailAuthenticationAndAreRolledBack) {
     const auto m = format::parse_decimal(*format::base64_decode(bytes.substr(at, 4)));
     at += 4;
     const auto packed = format::parse_decimal(*format::base64_decode(bytes.substr(at, *m)));
-    return std::pair<std::size_t, std::uint64_t>(at + *m, *packed);
+    return std::pair<std::size_t, std::size_t>(at + *m, static_cast<std::size_t>(*packed));
   };
   const auto [small, small_size] = data_of(s.src + "\\1025.bin");
   const auto [large, large_size] = data_of(s.src + "\\папка\\данные.bin");
