@@ -384,6 +384,68 @@ TEST(Windows, ProgressDialogKeys) {
   EXPECT_FALSE(desk.journal_left());
 }
 
+// A name longer than its label keeps its beginning and its end around an ellipsis and fits the
+// label; a short one is shown whole.
+TEST(Windows, ProgressLabelsShortenLongNamesInTheMiddle) {
+  NEED_DISPLAY();
+  Desk desk;
+  TBar& bar = desk.app->bar();
+  const auto width_of = [](HWND label, const std::string& text) {
+    const std::wstring wide = codepage::widen(text);
+    HDC dc = ::GetDC(label);
+    HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(label, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    ::GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(label, dc);
+    return size.cx;
+  };
+  std::string long_name = "Начало_длинного_имени";
+  for (int i = 0; i < 12; ++i) long_name += "_часть" + std::to_string(i);
+  long_name += "_конец.txt";
+  const std::string long_caption = "Упаковка: " + desk.in_d(std::string(60, 'x') + "\\архив.kzv");
+  struct Case {
+    int label;
+    std::string text;
+    bool shortened;
+  };
+  const Case cases[] = {
+      {IDC_LABEL1, "a.txt", false},
+      {IDC_LABEL1, long_name, true},
+      {IDC_LABEL2, "Упаковка: a.kzv", false},
+      {IDC_LABEL2, long_caption, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    RunRequest request;
+    request.code = OperationCode::PackFromWindow;
+    request.program_folder = desk.program;
+    EXPECT_EQ(bar.run(request, 1,
+                      [&](Operation& op) {
+                        if (c.label == IDC_LABEL1) op.ui.set_item(c.text); else op.ui.set_caption(c.text);
+                        return Outcome::Done;
+                      }),
+              Outcome::Done);
+    HWND label = bar.item(c.label);
+    const std::string shown = text_of(label);
+    RECT r;
+    ::GetClientRect(label, &r);
+    EXPECT_LE(width_of(label, shown), r.right) << shown;
+    if (!c.shortened) {
+      EXPECT_EQ(shown, c.text);
+      continue;
+    }
+    const std::size_t mark = shown.find("\u2026");
+    ASSERT_NE(mark, std::string::npos) << shown;
+    const std::string head = shown.substr(0, mark), tail = shown.substr(mark + 3);
+    EXPECT_GE(head.size(), 8u) << shown;
+    EXPECT_GE(tail.size(), 8u) << shown;
+    EXPECT_EQ(c.text.compare(0, head.size(), head), 0) << shown;
+    EXPECT_EQ(c.text.compare(c.text.size() - tail.size(), tail.size(), tail), 0) << shown;
+    EXPECT_LT(shown.size(), c.text.size());
+  }
+}
+
 TEST(Windows, FailuresEndWithTheMessageAndWriteNothing) {
   NEED_DISPLAY();
   Desk desk;
