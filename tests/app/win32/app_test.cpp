@@ -19,84 +19,36 @@
 #include "platform/codepage.h"
 #include "platform/fs.h"
 #include "requests/operations.h"
+#include "app_desk.h"
 #include "test_support.h"
+#include "window_test_support.h"
 
 using namespace tarvik;
 using namespace tarvik::app;
 using tarvik::test::RecordingUi;
 using tarvik::test::snapshot;
 using tarvik::test::TempDir;
+using tarvik::test::Ticker;
 
 namespace {
 
-// Under Wine the windows need an X display; scripts/test starts a virtual one.
-bool no_display() {
-  const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-  return wine && ::GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) == 0;
-}
-#define NEED_DISPLAY() \
-  if (no_display()) GTEST_SKIP() << "no display: run through scripts/test, which starts Xvfb"
-
 std::string text_of(HWND hwnd) { return window_text(hwnd); }
 
-// Calls `tick` every `ms` milliseconds from the window thread's message loops (the progress
-// dialog's included) until it returns true.
-class Ticker {
- public:
-  Ticker(UINT ms, std::function<bool()> tick) : tick_(std::move(tick)) {
-    current() = this;
-    id_ = ::SetTimer(nullptr, 0, ms, &Ticker::proc);
-  }
-  ~Ticker() {
-    ::KillTimer(nullptr, id_);
-    current() = nullptr;
-  }
-  int ticks = 0;
-
- private:
-  static Ticker*& current() {
-    static Ticker* t = nullptr;
-    return t;
-  }
-  static void CALLBACK proc(HWND, UINT, UINT_PTR id, DWORD) {
-    Ticker* t = current();
-    if (!t || t->done_ || id != t->id_) return;
-    ++t->ticks;
-    t->done_ = t->tick_();
-  }
-  std::function<bool()> tick_;
-  UINT_PTR id_ = 0;
-  bool done_ = false;
-};
-
-// A folder "d" of sample files, a program folder for the journal, the application.
-struct Desk {
-  TempDir dir;
+// A folder "d" of sample files beside the program folder, the application.
+struct Desk : test::AppDesk {
   std::string d = dir.win("d");
-  std::string program = dir.win("program");
-  RecordingUi prompts;
-  std::unique_ptr<Application> app;
 
   explicit Desk(std::string own = "") {
     test::write_file(dir.native() / "d" / "a.txt", "первый файл");
     test::write_file(dir.native() / "d" / "b b.txt", test::noise(50000, 2));
     test::write_file(dir.native() / "d" / "sub dir" / "c.txt", test::noise(70000, 3));
     test::write_file(*fs::to_native(in_d("отчёт.txt")), "не упакован");
-    fs::create_directory(program);
     AppOptions options;
-    options.own_executable = own.empty() ? fs::own_executable_path() : own;
-    options.program_folder = program;
-    options.prompts = &prompts;
-    app = std::make_unique<Application>(options);
-  }
-  ~Desk() {
-    if (app) app->close();
-    app.reset();
-    fs::set_current_directory(std::string(format::folder_part(fs::own_executable_path())));
+    options.own_executable = std::move(own);
+    open(options);
   }
   std::string in_d(const std::string& name) const { return format::join_path(d, name); }
   test::Tree tree() const { return snapshot(dir.native() / "d"); }
-  bool journal_left() const { return fs::exists(program + "\\Tarvik_file.tmp"); }
   std::vector<std::string> selected() {
     return app->main().selection().items;
   }
@@ -123,9 +75,7 @@ TEST(Windows, FiveWindowsWithTheirCaptions) {
   EXPECT_EQ(::GetWindowLongW(bar, GWL_STYLE) & WS_SYSMENU, 0);
   RECT client;
   ::GetClientRect(bar, &client);
-  HDC dc = ::GetDC(bar);
-  const int dpi = ::GetDeviceCaps(dc, LOGPIXELSX);
-  ::ReleaseDC(bar, dc);
+  const int dpi = test::dpi_of(bar);
   EXPECT_EQ(client.right, ::MulDiv(286, dpi, 96));
   EXPECT_EQ(client.bottom, ::MulDiv(84, dpi, 96));
   EXPECT_EQ(text_of(app.bar().item(IDC_LABEL2)), "Распаковка");
