@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <exception>
+#include <string>
 #include <utility>
 #include <thread>
 
 #include "app/resource.h"
+#include "platform/codepage.h"
 #include "platform/console.h"
 
 namespace tarvik::app {
@@ -21,6 +23,41 @@ constexpr UINT kOperationDone = WM_APP + 1;
 constexpr UINT kCallOnWindow = WM_APP + 2;
 constexpr int kClientWidth = 286;       // pixels at 96 dots per inch
 constexpr int kClientHeight = 84;
+
+// `text` as it fits the label: whole when it does, otherwise its beginning and its end around
+// an ellipsis, so a long name keeps its extension and what tells it from its neighbours.
+std::wstring fitted_to(HWND label, const std::wstring& text) {
+  RECT r;
+  ::GetClientRect(label, &r);
+  HDC dc = ::GetDC(label);
+  if (!dc) return text;
+  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(label, WM_GETFONT, 0, 0)));
+  const auto fits = [&](const std::wstring& s) {
+    SIZE size{};
+    ::GetTextExtentPoint32W(dc, s.c_str(), static_cast<int>(s.size()), &size);
+    return size.cx <= r.right;
+  };
+  const auto shortened = [&](std::size_t kept) {
+    const std::size_t head = kept / 2;
+    return text.substr(0, head) + L"\u2026" + text.substr(text.size() - (kept - head));
+  };
+  std::wstring result = text;
+  if (!fits(text)) {
+    std::size_t low = 0, high = text.size() - 1;  // the most characters kept that still fit
+    while (low < high) {
+      const std::size_t mid = (low + high + 1) / 2;
+      if (fits(shortened(mid))) low = mid; else high = mid - 1;
+    }
+    result = shortened(low);
+  }
+  ::SelectObject(dc, old);
+  ::ReleaseDC(label, dc);
+  return result;
+}
+
+void set_fitted_text(HWND label, std::string_view utf8) {
+  ::SetWindowTextW(label, fitted_to(label, codepage::widen(utf8)).c_str());
+}
 }  // namespace
 
 // The Ui of the operation, called from the worker thread.
@@ -228,8 +265,8 @@ void TBar::refresh() {
     item = item_;
   }
   if (changed) {
-    set_window_text(this->item(IDC_LABEL2), caption);
-    set_window_text(this->item(IDC_LABEL1), item);
+    set_fitted_text(this->item(IDC_LABEL2), caption);
+    set_fitted_text(this->item(IDC_LABEL1), item);
   }
   const int step = bar_step(position_, max_, kBarRange);
   if (step != shown_step_) {

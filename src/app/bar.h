@@ -1,6 +1,7 @@
 // TBar, the progress dialog: every long operation runs under it. Caption "Tarvik ", no close
 // box; Label2 (the operation), Label1 (the file in hand), a smooth bar, "Прервать" (Abort)
-// and "Свернуть" (Minimise).
+// and "Свернуть" (Minimise). A text longer than its label is shortened in the middle, around
+// an ellipsis, never cut at its end.
 //
 // The operation runs on a worker thread while the dialog runs its own message loop, so the
 // dialog repaints and its buttons work however long one block of work takes. The worker talks

@@ -51,23 +51,6 @@ constexpr DWORD kExStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
 // archive together (a shell folder of the system).
 constexpr DWORD kSystemFolderAttributes = 54;
 
-// "Не удалось переименовать <file> в <new name>: <reason>": %1, %2, %3 of the string table
-// text replaced in one pass (a name holding "%2" stays as it is).
-std::string cannot_rename(const std::string& file, const std::string& new_name, const std::string& reason) {
-  const std::string pattern = load_string(IDS_MAIN_CANNOT_RENAME);
-  const std::string* values[] = {&file, &new_name, &reason};
-  std::string text;
-  for (std::size_t i = 0; i < pattern.size(); ++i) {
-    if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' && pattern[i + 1] <= '3') {
-      text += *values[pattern[i + 1] - '1'];
-      ++i;
-    } else {
-      text += pattern[i];
-    }
-  }
-  return text;
-}
-
 bool checked(HWND box) { return ::SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 // Characters no Windows file name can hold.
@@ -559,11 +542,11 @@ bool TMain::ShellListView1Edited(int index, const wchar_t* new_name) {
   std::wstring trimmed = wide;
   while (!trimmed.empty() && (trimmed.back() == L' ' || trimmed.back() == L'.')) trimmed.pop_back();
   if (trimmed.empty() || trimmed.size() != wide.size() || wide.find_first_of(kNotInNames) != std::wstring::npos) {
-    show_message(cannot_rename(entry.path, name, load_string(IDS_MAIN_NOT_A_NAME)));
+    show_message(msg::cannot_rename(entry.path, name, load_string(IDS_MAIN_NOT_A_NAME)));
     return false;
   }
   if (!::MoveFileW(codepage::widen_path(entry.path).c_str(), codepage::widen_path(target).c_str())) {
-    show_message(cannot_rename(entry.path, name, describe_os_error(static_cast<int>(::GetLastError()))));
+    show_message(msg::cannot_rename(entry.path, name, describe_os_error(static_cast<int>(::GetLastError()))));
     return false;
   }
   entry.label = wide;

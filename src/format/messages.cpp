@@ -108,6 +108,10 @@ std::string cannot_write(std::string_view file, std::string_view reason) {
   return join({"Не удалось записать файл ", Path{file}, ": ", reason});
 }
 
+std::string cannot_rename(std::string_view file, std::string_view new_name, std::string_view reason) {
+  return join({"Не удалось переименовать ", Path{file}, " в ", new_name, ": ", reason});
+}
+
 std::string stub_missing(std::string_view file, std::string_view reason) {
   return join({"Нет заготовки самораскрывающегося архива ", Path{file}, ": ", reason});
 }

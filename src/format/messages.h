@@ -210,6 +210,8 @@ std::string size_words(std::uint64_t bytes);
 // Our own texts for failures the fixed texts do not cover; each names the file and the reason.
 std::string cannot_read(std::string_view file, std::string_view reason);
 std::string cannot_write(std::string_view file, std::string_view reason);
+// The main window's rename of `file` to `new_name` (a name in the same folder) that failed.
+std::string cannot_rename(std::string_view file, std::string_view new_name, std::string_view reason);
 std::string stub_missing(std::string_view file, std::string_view reason);
 std::string name_not_in_code_page(std::string_view name);
 std::string path_too_long(std::string_view path);

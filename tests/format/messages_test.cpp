@@ -36,6 +36,7 @@ TEST(Messages, KindOfEachText) {
       {msg::not_an_archive("C:\\a\\текст.kzv"), MessageKind::Error},
       {msg::next_volume_missing("C:\\a\\b.002.kzv"), MessageKind::Error},
       {msg::cannot_write("C:\\a", "нет места на диске"), MessageKind::Error},
+      {msg::cannot_rename("C:\\a\\б.txt", "в.txt", "отказано в доступе"), MessageKind::Error},
       {msg::damaged_archive("C:\\a.kzv", msg::kPasswordRecordDamaged), MessageKind::Error},
       {msg::crypto_failed("BCryptEncrypt", 0xC000000D), MessageKind::Error},
       // A path that reads like an information text changes nothing: the words come first.
@@ -45,6 +46,15 @@ TEST(Messages, KindOfEachText) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(msg::kind_of(c.text), c.kind);
   }
+}
+
+// A failed rename names the file, the new name and the reason; a name that holds what looks
+// like a placeholder is shown as it is.
+TEST(Messages, RenameFailureNamesBothNames) {
+  EXPECT_EQ(msg::cannot_rename("C:\\d\\а.txt", "Б.txt", "файл уже существует"),
+            "Не удалось переименовать C:\\d\\а.txt в Б.txt: файл уже существует");
+  EXPECT_EQ(msg::cannot_rename("C:\\d\\%2.txt", "%1 %3.txt", "%2"),
+            "Не удалось переименовать C:\\d\\%2.txt в %1 %3.txt: %2");
 }
 
 TEST(Messages, CryptoFailureNamesTheCallAndItsCode) {

@@ -19,84 +19,36 @@
 #include "platform/codepage.h"
 #include "platform/fs.h"
 #include "requests/operations.h"
+#include "app_desk.h"
 #include "test_support.h"
+#include "window_test_support.h"
 
 using namespace tarvik;
 using namespace tarvik::app;
 using tarvik::test::RecordingUi;
 using tarvik::test::snapshot;
 using tarvik::test::TempDir;
+using tarvik::test::Ticker;
 
 namespace {
 
-// Under Wine the windows need an X display; scripts/test starts a virtual one.
-bool no_display() {
-  const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-  return wine && ::GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) == 0;
-}
-#define NEED_DISPLAY() \
-  if (no_display()) GTEST_SKIP() << "no display: run through scripts/test, which starts Xvfb"
-
 std::string text_of(HWND hwnd) { return window_text(hwnd); }
 
-// Calls `tick` every `ms` milliseconds from the window thread's message loops (the progress
-// dialog's included) until it returns true.
-class Ticker {
- public:
-  Ticker(UINT ms, std::function<bool()> tick) : tick_(std::move(tick)) {
-    current() = this;
-    id_ = ::SetTimer(nullptr, 0, ms, &Ticker::proc);
-  }
-  ~Ticker() {
-    ::KillTimer(nullptr, id_);
-    current() = nullptr;
-  }
-  int ticks = 0;
-
- private:
-  static Ticker*& current() {
-    static Ticker* t = nullptr;
-    return t;
-  }
-  static void CALLBACK proc(HWND, UINT, UINT_PTR id, DWORD) {
-    Ticker* t = current();
-    if (!t || t->done_ || id != t->id_) return;
-    ++t->ticks;
-    t->done_ = t->tick_();
-  }
-  std::function<bool()> tick_;
-  UINT_PTR id_ = 0;
-  bool done_ = false;
-};
-
-// A folder "d" of sample files, a program folder for the journal, the application.
-struct Desk {
-  TempDir dir;
+// A folder "d" of sample files beside the program folder, the application.
+struct Desk : test::AppDesk {
   std::string d = dir.win("d");
-  std::string program = dir.win("program");
-  RecordingUi prompts;
-  std::unique_ptr<Application> app;
 
   explicit Desk(std::string own = "") {
     test::write_file(dir.native() / "d" / "a.txt", "первый файл");
     test::write_file(dir.native() / "d" / "b b.txt", test::noise(50000, 2));
     test::write_file(dir.native() / "d" / "sub dir" / "c.txt", test::noise(70000, 3));
     test::write_file(*fs::to_native(in_d("отчёт.txt")), "не упакован");
-    fs::create_directory(program);
     AppOptions options;
-    options.own_executable = own.empty() ? fs::own_executable_path() : own;
-    options.program_folder = program;
-    options.prompts = &prompts;
-    app = std::make_unique<Application>(options);
-  }
-  ~Desk() {
-    if (app) app->close();
-    app.reset();
-    fs::set_current_directory(std::string(format::folder_part(fs::own_executable_path())));
+    options.own_executable = std::move(own);
+    open(options);
   }
   std::string in_d(const std::string& name) const { return format::join_path(d, name); }
   test::Tree tree() const { return snapshot(dir.native() / "d"); }
-  bool journal_left() const { return fs::exists(program + "\\Tarvik_file.tmp"); }
   std::vector<std::string> selected() {
     return app->main().selection().items;
   }
@@ -123,9 +75,7 @@ TEST(Windows, FiveWindowsWithTheirCaptions) {
   EXPECT_EQ(::GetWindowLongW(bar, GWL_STYLE) & WS_SYSMENU, 0);
   RECT client;
   ::GetClientRect(bar, &client);
-  HDC dc = ::GetDC(bar);
-  const int dpi = ::GetDeviceCaps(dc, LOGPIXELSX);
-  ::ReleaseDC(bar, dc);
+  const int dpi = test::dpi_of(bar);
   EXPECT_EQ(client.right, ::MulDiv(286, dpi, 96));
   EXPECT_EQ(client.bottom, ::MulDiv(84, dpi, 96));
   EXPECT_EQ(text_of(app.bar().item(IDC_LABEL2)), "Распаковка");
@@ -356,6 +306,8 @@ TEST(Windows, ProgressDialogKeys) {
       pressed = true;
       return false;
     }
+    // Abort ends the run, maybe before this tick: its effect is checked once run() returned.
+    if (s.aborts) return give_up.load();
     if ((::IsIconic(dialog) != FALSE) != s.minimises) failures.push_back(std::string(s.what) + ": minimised wrongly");
     if (bar.abort_asked() != s.aborts) failures.push_back(std::string(s.what) + ": abort wrongly");
     if (::IsIconic(dialog)) ::ShowWindow(dialog, SW_RESTORE);
@@ -374,14 +326,77 @@ TEST(Windows, ProgressDialogKeys) {
     return op.abort ? Outcome::Aborted : Outcome::Done;
   });
   EXPECT_FALSE(give_up) << "stopped at step " << step;
-  // The last step, Alt+П, ended the run: the dialog closed before its check.
+  // The last step, Alt+П, ended the run.
   EXPECT_EQ(step, std::size(steps) - 1);
   EXPECT_TRUE(pressed);
   EXPECT_TRUE(bar.abort_asked());
+  EXPECT_FALSE(::IsIconic(dialog));  // Alt+П minimised nothing
   EXPECT_EQ(failures, std::vector<std::string>{});
   EXPECT_EQ(outcome, Outcome::Aborted);
   EXPECT_FALSE(::IsWindowVisible(dialog));
   EXPECT_FALSE(desk.journal_left());
+}
+
+// A name longer than its label keeps its beginning and its end around an ellipsis and fits the
+// label; a short one is shown whole.
+TEST(Windows, ProgressLabelsShortenLongNamesInTheMiddle) {
+  NEED_DISPLAY();
+  Desk desk;
+  TBar& bar = desk.app->bar();
+  const auto width_of = [](HWND label, const std::string& text) {
+    const std::wstring wide = codepage::widen(text);
+    HDC dc = ::GetDC(label);
+    HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(label, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    ::GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(label, dc);
+    return size.cx;
+  };
+  std::string long_name = "Начало_длинного_имени";
+  for (int i = 0; i < 12; ++i) long_name += "_часть" + std::to_string(i);
+  long_name += "_конец.txt";
+  const std::string long_caption = "Упаковка: " + desk.in_d(std::string(60, 'x') + "\\архив.kzv");
+  struct Case {
+    int label;
+    std::string text;
+    bool shortened;
+  };
+  const Case cases[] = {
+      {IDC_LABEL1, "a.txt", false},
+      {IDC_LABEL1, long_name, true},
+      {IDC_LABEL2, "Упаковка: a.kzv", false},
+      {IDC_LABEL2, long_caption, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    RunRequest request;
+    request.code = OperationCode::PackFromWindow;
+    request.program_folder = desk.program;
+    EXPECT_EQ(bar.run(request, 1,
+                      [&](Operation& op) {
+                        if (c.label == IDC_LABEL1) op.ui.set_item(c.text); else op.ui.set_caption(c.text);
+                        return Outcome::Done;
+                      }),
+              Outcome::Done);
+    HWND label = bar.item(c.label);
+    const std::string shown = text_of(label);
+    RECT r;
+    ::GetClientRect(label, &r);
+    EXPECT_LE(width_of(label, shown), r.right) << shown;
+    if (!c.shortened) {
+      EXPECT_EQ(shown, c.text);
+      continue;
+    }
+    const std::size_t mark = shown.find("\u2026");
+    ASSERT_NE(mark, std::string::npos) << shown;
+    const std::string head = shown.substr(0, mark), tail = shown.substr(mark + 3);
+    EXPECT_GE(head.size(), 8u) << shown;
+    EXPECT_GE(tail.size(), 8u) << shown;
+    EXPECT_EQ(c.text.compare(0, head.size(), head), 0) << shown;
+    EXPECT_EQ(c.text.compare(c.text.size() - tail.size(), tail.size(), tail), 0) << shown;
+    EXPECT_LT(shown.size(), c.text.size());
+  }
 }
 
 TEST(Windows, FailuresEndWithTheMessageAndWriteNothing) {

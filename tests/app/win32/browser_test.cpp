@@ -16,7 +16,9 @@
 #include "platform/codepage.h"
 #include "platform/fs.h"
 #include "requests/operations.h"
+#include "app_desk.h"
 #include "test_support.h"
+#include "window_test_support.h"
 
 using namespace tarvik;
 using namespace tarvik::app;
@@ -24,58 +26,17 @@ using namespace tarvik::test;
 
 namespace {
 
-bool no_display() {
-  const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-  return wine && ::GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) == 0;
-}
-#define NEED_DISPLAY() \
-  if (no_display()) GTEST_SKIP() << "no display: run through scripts/test, which starts Xvfb"
-
-// Calls `call` every `ms` milliseconds from whichever message loop of this thread runs (the
-// browser's, the progress dialog's), while it lives.
-class Every {
- public:
-  Every(UINT ms, std::function<void()> call) {
-    current() = std::move(call);
-    id_ = ::SetTimer(nullptr, 0, ms, &Every::tick);
-  }
-  ~Every() {
-    ::KillTimer(nullptr, id_);
-    current() = nullptr;
-  }
-
- private:
-  static std::function<void()>& current() {
-    static std::function<void()> call;
-    return call;
-  }
-  static void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD) {
-    if (current()) current()();
-  }
-  UINT_PTR id_ = 0;
-};
-
 using Names = std::vector<std::string>;
 using Tree = test::Tree;
 
 // A folder "arch" where the archives lie (and chosen entries are extracted to), the program
 // folder, and the application with its five windows.
-struct Viewer {
-  TempDir dir;
+struct Viewer : AppDesk {
   std::string arch = dir.win("arch");
-  std::string program = dir.win("program");
-  RecordingUi prompts;
-  std::unique_ptr<Application> app;
 
   Viewer() {
     fs::create_directory(arch);
-    fs::create_directory(program);
-    app = std::make_unique<Application>(AppOptions{fs::own_executable_path(), program, &prompts, {}});
-  }
-  ~Viewer() {
-    if (app) app->close();
-    app.reset();
-    fs::set_current_directory(std::string(format::folder_part(fs::own_executable_path())));
+    open();
   }
   std::vector<std::string> write(const std::string& name, const FixtureArchive& a) {
     return write_archive(arch, name, a);
@@ -179,9 +140,7 @@ TEST(Browser, WindowControlsAndCaptions) {
   EXPECT_TRUE(style & WS_MINIMIZEBOX);
   EXPECT_FALSE(style & WS_MAXIMIZEBOX);
   EXPECT_FALSE(style & WS_THICKFRAME);
-  HDC dc = ::GetDC(view);
-  const int dpi = ::GetDeviceCaps(dc, LOGPIXELSX);
-  ::ReleaseDC(view, dc);
+  const int dpi = dpi_of(view);
   RECT client;
   ::GetClientRect(view, &client);
   EXPECT_EQ(client.right, ::MulDiv(640, dpi, 96));
@@ -381,12 +340,13 @@ TEST(Browser, ExtractsChosenRowsUnderTheProgressDialog) {
     // Watched from the progress dialog's own loop while it runs.
     bool dialog_seen = false, abort_seen = false, browser_seen = false;
     {
-      Every watch(1, [&] {
-        if (!::IsWindowVisible(v.app->bar().hwnd())) return;
+      Ticker watch(1, [&] {
+        if (!::IsWindowVisible(v.app->bar().hwnd())) return false;
         dialog_seen = true;
         abort_seen |= ::IsWindowVisible(abort) != FALSE;
         browser_seen |= ::IsWindowEnabled(v.view().hwnd()) ||
                         !(::GetWindowLongW(v.view().hwnd(), GWL_EXSTYLE) & WS_EX_LAYERED);
+        return false;
       });
       v.click(IDC_VIEW_BITBTN3);
     }
@@ -561,13 +521,14 @@ TEST(Browser, BrowseRequestShowsTheBrowserModally) {
   bool closed = false;
   requests::StartResult r;
   {
-    Every step(20, [&] {
-      if (closed || !v.view().shown()) return;
+    Ticker step(20, [&] {
+      if (closed || !v.view().shown()) return false;
       closed = true;
       seen = v.names();
       seen.push_back(v.text(IDC_VIEW_EDIT1));
       seen.push_back(::IsWindowEnabled(v.app->main().hwnd()) ? "main enabled" : "main disabled");
       ::PostMessageW(v.view().hwnd(), WM_CLOSE, 0, 0);
+      return true;
     });
     r = v.app->start({paths[0]});
   }

@@ -21,71 +21,25 @@
 #include "platform/fs.h"
 #include "platform/memory_registry.h"
 #include "requests/operations.h"
+#include "app_desk.h"
 #include "test_support.h"
+#include "window_test_support.h"
 
 using namespace tarvik;
 using namespace tarvik::app;
 using tarvik::test::RecordingUi;
 using tarvik::test::snapshot;
 using tarvik::test::TempDir;
+using tarvik::test::Ticker;
+using tarvik::test::dpi_of;
 
 namespace {
 
-bool no_display() {
-  const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-  return wine && ::GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) == 0;
-}
-#define NEED_DISPLAY() \
-  if (no_display()) GTEST_SKIP() << "no display: run through scripts/test, which starts Xvfb"
-
-int dpi_of(HWND hwnd) {
-  HDC dc = ::GetDC(hwnd);
-  const int dpi = ::GetDeviceCaps(dc, LOGPIXELSX);
-  ::ReleaseDC(hwnd, dc);
-  return dpi;
-}
-
-// Calls `tick` every `ms` milliseconds from whatever message loop the window thread runs
-// (a modal dialog's included) until it returns true.
-class Ticker {
- public:
-  Ticker(UINT ms, std::function<bool()> tick) : tick_(std::move(tick)) {
-    current() = this;
-    id_ = ::SetTimer(nullptr, 0, ms, &Ticker::proc);
-  }
-  ~Ticker() {
-    ::KillTimer(nullptr, id_);
-    current() = nullptr;
-  }
-  bool done() const { return done_; }
-
- private:
-  static Ticker*& current() {
-    static Ticker* t = nullptr;
-    return t;
-  }
-  static void CALLBACK proc(HWND, UINT, UINT_PTR id, DWORD) {
-    Ticker* t = current();
-    if (!t || t->done_ || id != t->id_ || t->busy_) return;
-    t->busy_ = true;
-    t->done_ = t->tick_();
-    t->busy_ = false;
-  }
-  std::function<bool()> tick_;
-  UINT_PTR id_ = 0;
-  bool done_ = false;
-  bool busy_ = false;
-};
-
 // A folder "d" of sample files with Russian names, a program folder for the journal, an
 // in-memory registry, and the application with its main window shown.
-struct Desk {
-  TempDir dir;
+struct Desk : test::AppDesk {
   std::string d = dir.win("d");
-  std::string program = dir.win("program");
-  RecordingUi prompts;
   registry::MemoryRegistry registry;
-  std::unique_ptr<Application> app;
 
   Desk() {
     test::write_file(*fs::to_native(in_d("отчёт.txt")), "Отчёт за квартал");
@@ -93,23 +47,11 @@ struct Desk {
     test::write_file(*fs::to_native(in_d("а.txt")), "первый");
     test::write_file(*fs::to_native(in_d("Фото\\снимок.bin")), test::noise(60000, 3));
     test::write_file(*fs::to_native(in_d("sub dir\\c.txt")), test::noise(30000, 4));
-    fs::create_directory(program);
-    // A closed window of an earlier test posted the end of the program: not ours.
-    MSG quit;
-    while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
     AppOptions options;
     options.own_executable = format::join_path(program, "Tarvik.exe");
-    options.program_folder = program;
-    options.prompts = &prompts;
     options.registry = &registry;
-    app = std::make_unique<Application>(options);
+    open(options);
     EXPECT_TRUE(app->start({}).keep_running);
-  }
-  ~Desk() {
-    if (app) app->close();
-    app.reset();
-    fs::set_current_directory(std::string(format::folder_part(fs::own_executable_path())));
   }
   TMain& main() { return app->main(); }
   std::string in_d(const std::string& name) const { return format::join_path(d, name); }
@@ -134,11 +76,6 @@ struct Desk {
     ::SendMessageW(main().hwnd(), WM_NOTIFY, IDC_SHELLLISTVIEW1, reinterpret_cast<LPARAM>(&click));
   }
   std::string text(int id) { return window_text(main().control(id)); }
-  bool journal_left() const {
-    for (const auto& e : fs::list_directory(program))
-      if (format::is_journal_file_name(e.name)) return true;
-    return false;
-  }
 };
 
 // A caption as it is shown: the "&" that marks the Alt accelerator's letter is an underline.

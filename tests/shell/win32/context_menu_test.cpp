@@ -22,6 +22,7 @@
 #include "registration/names.h"
 #include "registration/registration.h"
 #include "test_support.h"
+#include "window_test_support.h"
 
 namespace tarvik::test {
 namespace {
@@ -390,15 +391,10 @@ bool wait_for_programs(DWORD timeout_ms) {
   return ended;
 }
 
-bool no_display() {
-  return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr &&
-         ::GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) == 0;
-}
-
 // The real program behind the handler: "Создать KZV архив …" packs the selection next to it,
 // "Распаковать в папку: …" and "Распаковать в текущую папку" give the same tree back.
 TEST_F(ContextMenuDll, PacksAndUnpacksWithTheRealProgram) {
-  if (no_display()) GTEST_SKIP() << "no display: run through scripts/test, which starts Xvfb";
+  NEED_DISPLAY();
   ASSERT_TRUE(::CopyFileW(widen(TARVIK_GUI).c_str(), widen(prog_ + "\\Tarvik.exe").c_str(), FALSE));
   const auto work = dir_.win("work");
   write_file(native(dir_, "work\\Фото и видео\\снимок 1.txt"), "кадр");
